@@ -1,0 +1,15 @@
+// The two sprite-field scenes: 200 billboards seeded once from rand(), drifting
+// a little in every drawn frame; the opening field over a picture and the
+// greeting field with its scrolling line.
+#pragma once
+
+#include "media/vec3.h"
+
+constexpr int spriteCount = 200;
+extern Vec3 spriteField[spriteCount];
+extern const char greetingLine[];
+
+void seedSpriteField();
+void drawBillboard(Vec3 centre, float halfSize);
+void drawOpeningField(float cuePhase);
+void drawGreetingField(float cuePhase);

@@ -1,0 +1,3 @@
+// Placeholder until this module lands.
+#include "effects/video_screen.h"
+void drawVideoScreen(float, float) {}

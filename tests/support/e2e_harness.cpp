@@ -1,0 +1,183 @@
+#include "tests/support/e2e_harness.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+std::string binaryDir() { return VANTREL_BINARY_DIR; }
+
+void sleepSeconds(double seconds) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+static std::string temporaryPath(const char* kind) {
+    static int counter = 0;
+    return "/tmp/vantrel-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++counter) +
+           "." + kind;
+}
+
+ShowProcess launchProgram(const XServer& server, const std::string& program,
+                          const std::string& workingDirectory,
+                          const std::vector<std::string>& environment) {
+    ShowProcess process;
+    process.display = server.display;
+    process.stdoutPath = temporaryPath("out");
+    process.stderrPath = temporaryPath("err");
+    std::string path = program.empty() ? binaryDir() + "/vantrel" : program;
+    std::string directory = workingDirectory.empty() ? binaryDir() : workingDirectory;
+    pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        int out = open(process.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(process.stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        if (chdir(directory.c_str()) != 0)
+            _exit(126);
+        setenv("DISPLAY", server.display.c_str(), 1);
+        for (const std::string& assignment : environment)
+            putenv(const_cast<char*>(assignment.c_str()));
+        execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    process.pid = pid;
+    return process;
+}
+
+static void noteStatus(ShowProcess& process, int status) {
+    process.exited = true;
+    if (WIFEXITED(status))
+        process.exitStatus = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        process.exitStatus = 128 + WTERMSIG(status);
+}
+
+bool isRunning(ShowProcess& process) {
+    if (process.exited || process.pid <= 0)
+        return false;
+    int status = 0;
+    if (waitpid(process.pid, &status, WNOHANG) == process.pid) {
+        noteStatus(process, status);
+        return false;
+    }
+    return true;
+}
+
+bool waitForExit(ShowProcess& process, double timeoutSeconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (!isRunning(process))
+            return true;
+        sleepSeconds(0.05);
+    }
+    killProgram(process);
+    return false;
+}
+
+void killProgram(ShowProcess& process) {
+    if (!isRunning(process))
+        return;
+    kill(-process.pid, SIGKILL);
+    int status = 0;
+    waitpid(process.pid, &status, 0);
+    noteStatus(process, status);
+}
+
+static std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string readStdout(const ShowProcess& process) { return readFile(process.stdoutPath); }
+std::string readStderr(const ShowProcess& process) { return readFile(process.stderrPath); }
+
+std::string runOnDisplay(const std::string& display, const std::string& command) {
+    std::string full = "DISPLAY=" + display + " " + command + " 2>/dev/null";
+    FILE* pipe = popen(full.c_str(), "r");
+    if (pipe == nullptr)
+        return "";
+    std::string output;
+    char buffer[512];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, n);
+    pclose(pipe);
+    return output;
+}
+
+std::vector<std::string> listWindows(const std::string& display, const std::string& title) {
+    std::string output =
+        runOnDisplay(display, "xdotool search --onlyvisible --name '^" + title + "$'");
+    std::vector<std::string> ids;
+    std::istringstream lines(output);
+    std::string id;
+    while (lines >> id)
+        ids.push_back(id);
+    return ids;
+}
+
+std::string findWindow(const std::string& display, const std::string& title,
+                       double timeoutSeconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::vector<std::string> ids = listWindows(display, title);
+        if (!ids.empty())
+            return ids.front();
+        sleepSeconds(0.1);
+    }
+    return "";
+}
+
+static int numberAfter(const std::string& text, const std::string& label) {
+    size_t at = text.find(label);
+    if (at == std::string::npos)
+        return -1;
+    return std::atoi(text.c_str() + at + label.size());
+}
+
+WindowGeometry windowGeometry(const std::string& display, const std::string& windowId) {
+    std::string info = runOnDisplay(display, "xwininfo -id " + windowId);
+    WindowGeometry geometry;
+    geometry.x = numberAfter(info, "Absolute upper-left X:");
+    geometry.y = numberAfter(info, "Absolute upper-left Y:");
+    geometry.width = numberAfter(info, "Width:");
+    geometry.height = numberAfter(info, "Height:");
+    return geometry;
+}
+
+void focusWindow(const std::string& display, const std::string& windowId) {
+    runOnDisplay(display, "xdotool windowfocus " + windowId);
+}
+
+void pressKey(const std::string& display, const std::string& key) {
+    runOnDisplay(display, "xdotool key " + key);
+}
+
+void holdKey(const std::string& display, const std::string& key) {
+    runOnDisplay(display, "xdotool keydown " + key);
+}
+
+void releaseKey(const std::string& display, const std::string& key) {
+    runOnDisplay(display, "xdotool keyup " + key);
+}
+
+void clickAt(const std::string& display, int x, int y) {
+    runOnDisplay(display, "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
+                              " click 1");
+}
+
+bool screenshot(const std::string& display, const std::string& pngPath) {
+    runOnDisplay(display, "import -window root '" + pngPath + "'");
+    std::ifstream in(pngPath);
+    return in.good();
+}

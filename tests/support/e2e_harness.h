@@ -1,0 +1,59 @@
+// Drives the real program: starts build/vantrel on an X server of the test's
+// own, finds its windows, sends real key presses and clicks through the XTEST
+// extension (xdotool), takes screenshots (ImageMagick's import) and collects
+// the exit code and what the program printed.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/x_display.h"
+
+struct ShowProcess {
+    pid_t pid = -1;
+    std::string display;
+    std::string stdoutPath;
+    std::string stderrPath;
+    int exitStatus = -1; // exit code, or 128 + signal
+    bool exited = false;
+};
+
+struct WindowGeometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// Starts a program (default build/vantrel) in workingDirectory (default build/).
+ShowProcess launchProgram(const XServer& server, const std::string& program = "",
+                          const std::string& workingDirectory = "",
+                          const std::vector<std::string>& environment = {});
+
+// Waits for the process to end; false (and the process killed) on timeout.
+bool waitForExit(ShowProcess& process, double timeoutSeconds);
+bool isRunning(ShowProcess& process);
+void killProgram(ShowProcess& process);
+std::string readStdout(const ShowProcess& process);
+std::string readStderr(const ShowProcess& process);
+
+// Runs a shell command with DISPLAY set; returns what it printed.
+std::string runOnDisplay(const std::string& display, const std::string& command);
+
+// Waits for a mapped window whose name is exactly title; "" on timeout.
+std::string findWindow(const std::string& display, const std::string& title,
+                       double timeoutSeconds = 20);
+std::vector<std::string> listWindows(const std::string& display, const std::string& title);
+WindowGeometry windowGeometry(const std::string& display, const std::string& windowId);
+
+// Real input through XTEST. Key names are X keysym names ("Escape", "Left").
+void focusWindow(const std::string& display, const std::string& windowId);
+void pressKey(const std::string& display, const std::string& key);
+void holdKey(const std::string& display, const std::string& key);
+void releaseKey(const std::string& display, const std::string& key);
+void clickAt(const std::string& display, int x, int y);
+
+// Screenshot of the whole screen as PNG; true when written.
+bool screenshot(const std::string& display, const std::string& pngPath);
+
+std::string binaryDir();
+void sleepSeconds(double seconds);

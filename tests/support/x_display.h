@@ -1,0 +1,21 @@
+// X servers for tests: the GL tests share the session's display (an Xvfb of
+// their own when DISPLAY is not set); the end-to-end tests start an Xvfb of
+// the screen size they need.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+struct XServer {
+    pid_t pid = -1;
+    std::string display; // ":N"
+};
+
+// Starts Xvfb with one screen of width x height at 24 bits; empty display on failure.
+XServer startXServer(int width, int height);
+void stopXServer(XServer& server);
+
+// Sets DISPLAY to a running X server, starting an Xvfb for this process when
+// none is set. False when none can be had.
+bool ensureXDisplay();
