@@ -22,11 +22,15 @@ static struct {
     KeyState* keys;
 } hooks;
 
+void keepDemoConfig(WindowConfig& config, KeyState& keys) {
+    hooks.config = &config;
+    hooks.keys = &keys;
+}
+
 WindowConfig* demoConfig() { return hooks.config; }
 
 int32_t demoInit(WindowConfig& config, KeyState& keys) {
-    hooks.config = &config;
-    hooks.keys = &keys;
+    keepDemoConfig(config, keys);
     loadObjMesh(spikeMesh, "data/3d/smoothspike.obj");
     loadObjMesh(spikeMesh2, "data/3d/smoothspike2.obj");
     seedSpriteField();

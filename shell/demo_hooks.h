@@ -12,5 +12,6 @@ void demoUpdate(uint32_t elapsedMs);
 void demoDraw();
 [[noreturn]] void demoShutdown();
 
-// The record demoInit keeps for the update hook.
+// The records demoInit keeps for the update hook.
+void keepDemoConfig(WindowConfig& config, KeyState& keys);
 WindowConfig* demoConfig();

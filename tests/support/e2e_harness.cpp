@@ -1,5 +1,6 @@
 #include "tests/support/e2e_harness.h"
 
+#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -180,4 +182,71 @@ bool screenshot(const std::string& display, const std::string& pngPath) {
     runOnDisplay(display, "import -window root '" + pngPath + "'");
     std::ifstream in(pngPath);
     return in.good();
+}
+
+void requestClose(const std::string& display, const std::string& windowId) {
+    Display* connection = XOpenDisplay(display.c_str());
+    if (connection == nullptr)
+        return;
+    Window window = std::strtoul(windowId.c_str(), nullptr, 10);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(connection, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(connection, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(connection, window, False, NoEventMask, &event);
+    XFlush(connection);
+    XCloseDisplay(connection);
+}
+
+void minimiseWindow(const std::string& display, const std::string& windowId) {
+    runOnDisplay(display, "xdotool windowunmap " + windowId);
+}
+
+void restoreWindow(const std::string& display, const std::string& windowId) {
+    runOnDisplay(display, "xdotool windowmap " + windowId);
+}
+
+bool clickStartupButton(const std::string& display, const std::string& button) {
+    std::string dialog = findWindow(display, startupDialogTitle, 20);
+    if (dialog.empty())
+        return false;
+    WindowGeometry g = windowGeometry(display, dialog);
+    double top = 0;
+    double height = 0;
+    if (button == "FullScreen") {
+        top = 0;
+        height = 14;
+    } else if (button == "OK") {
+        top = 14;
+        height = 58;
+    } else if (button == "Exit") {
+        top = 72;
+        height = 41;
+    } else {
+        return false;
+    }
+    int x = g.x + static_cast<int>(g.width * (280 + 47 / 2.0) / 329.0);
+    int y = g.y + static_cast<int>(g.height * (top + height / 2) / 113.0);
+    clickAt(display, x, y);
+    return true;
+}
+
+std::string startWindowedShow(const XServer& server, ShowProcess& process,
+                              const std::vector<std::string>& environment) {
+    process = launchProgram(server, "", "", environment);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline && isRunning(process)) {
+        std::vector<std::string> shows = listWindows(server.display, "Vantrel Engine");
+        if (!shows.empty())
+            return shows.front();
+        if (!listWindows(server.display, startupDialogTitle).empty()) {
+            clickStartupButton(server.display, "OK");
+            sleepSeconds(0.5);
+        }
+        sleepSeconds(0.1);
+    }
+    return "";
 }

@@ -52,6 +52,25 @@ void holdKey(const std::string& display, const std::string& key);
 void releaseKey(const std::string& display, const std::string& key);
 void clickAt(const std::string& display, int x, int y);
 
+// What a window manager sends when the user clicks the close box: a
+// WM_DELETE_WINDOW client message.
+void requestClose(const std::string& display, const std::string& windowId);
+
+// Minimising without a window manager: the window is unmapped, then mapped again.
+void minimiseWindow(const std::string& display, const std::string& windowId);
+void restoreWindow(const std::string& display, const std::string& windowId);
+
+// The start-up dialog is the window named "Vantrel"; its buttons are found by
+// the template's proportions (329 x 113 units: "FullScreen" at (280, 0) 47 x 14,
+// "OK" at (280, 14) 47 x 58, "Exit" at (280, 72) 47 x 41).
+constexpr const char* startupDialogTitle = "Vantrel";
+bool clickStartupButton(const std::string& display, const std::string& button);
+
+// Launches build/vantrel, answers the dialog with "OK" when it shows, and
+// waits for the show's window; the window id, or "" when none came.
+std::string startWindowedShow(const XServer& server, ShowProcess& process,
+                              const std::vector<std::string>& environment = {});
+
 // Screenshot of the whole screen as PNG; true when written.
 bool screenshot(const std::string& display, const std::string& pngPath);
 
