@@ -92,6 +92,13 @@ static void endBySignal(int signal) {
 static bool startVideo() {
     if (ws.videoStarted)
         return true;
+    // The show needs a real window: never fall back to SDL's off-screen or
+    // dummy drivers, which would run it where nobody sees it.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* x11 = std::getenv("DISPLAY");
+    bool waylandOnly =
+        wayland != nullptr && wayland[0] != '\0' && (x11 == nullptr || x11[0] == '\0');
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, waylandOnly ? "wayland" : "x11");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
@@ -174,8 +181,8 @@ PlatformWindow* platformCreateWindow(const PlatformWindowRequest& request) {
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_Window* sdl = SDL_CreateWindow(request.title, request.x, request.y, request.width,
-                                       request.height, flags);
+    SDL_Window* sdl =
+        SDL_CreateWindow(request.title, request.x, request.y, request.width, request.height, flags);
     if (sdl == nullptr) {
         std::fprintf(stderr, "vantrel: cannot create the window: %s\n", SDL_GetError());
         return nullptr;
@@ -224,8 +231,12 @@ void platformShowWindow(PlatformWindow* window) {
     sendMessage(window, WM_SIZE, SIZE_RESTORED, currentSize(window));
 }
 
-void platformSetUserData(PlatformWindow* window, void* data) { window->userData = data; }
-void* platformGetUserData(PlatformWindow* window) { return window->userData; }
+void platformSetUserData(PlatformWindow* window, void* data) {
+    window->userData = data;
+}
+void* platformGetUserData(PlatformWindow* window) {
+    return window->userData;
+}
 
 // ---------------------------------------------------------------------------
 // Device and rendering context
@@ -295,9 +306,13 @@ void platformSwapBuffers(PlatformDeviceContext* context) {
         SDL_GL_SwapWindow(context->window->sdl);
 }
 
-void platformShowCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+void platformShowCursor(bool show) {
+    SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
 
-uint32_t platformTickCount() { return SDL_GetTicks(); }
+uint32_t platformTickCount() {
+    return SDL_GetTicks();
+}
 
 // ---------------------------------------------------------------------------
 // Keys: SDL key codes to Windows virtual-key codes.
@@ -312,48 +327,93 @@ static int virtualKeyFor(SDL_Keycode key) {
     if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
         return 0x61 + static_cast<int>(key - SDLK_KP_1);
     switch (key) {
-    case SDLK_BACKSPACE: return 8;
-    case SDLK_TAB: return 9;
-    case SDLK_RETURN: return 13;
-    case SDLK_KP_ENTER: return 13;
-    case SDLK_LSHIFT: case SDLK_RSHIFT: return 16;
-    case SDLK_LCTRL: case SDLK_RCTRL: return 17;
-    case SDLK_LALT: case SDLK_RALT: return 18;
-    case SDLK_PAUSE: return 19;
-    case SDLK_CAPSLOCK: return 20;
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_SPACE: return 32;
-    case SDLK_PAGEUP: return 33;
-    case SDLK_PAGEDOWN: return 34;
-    case SDLK_END: return 35;
-    case SDLK_HOME: return 36;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_DOWN: return VK_DOWN;
-    case SDLK_PRINTSCREEN: return 44;
-    case SDLK_INSERT: return 45;
-    case SDLK_DELETE: return 46;
-    case SDLK_KP_0: return 0x60;
-    case SDLK_KP_MULTIPLY: return 0x6A;
-    case SDLK_KP_PLUS: return 0x6B;
-    case SDLK_KP_MINUS: return 0x6D;
-    case SDLK_KP_PERIOD: return 0x6E;
-    case SDLK_KP_DIVIDE: return 0x6F;
-    case SDLK_NUMLOCKCLEAR: return 0x90;
-    case SDLK_SCROLLLOCK: return 0x91;
-    case SDLK_SEMICOLON: return 0xBA;
-    case SDLK_EQUALS: return 0xBB;
-    case SDLK_COMMA: return 0xBC;
-    case SDLK_MINUS: return 0xBD;
-    case SDLK_PERIOD: return 0xBE;
-    case SDLK_SLASH: return 0xBF;
-    case SDLK_BACKQUOTE: return 0xC0;
-    case SDLK_LEFTBRACKET: return 0xDB;
-    case SDLK_BACKSLASH: return 0xDC;
-    case SDLK_RIGHTBRACKET: return 0xDD;
-    case SDLK_QUOTE: return 0xDE;
-    default: return -1;
+    case SDLK_BACKSPACE:
+        return 8;
+    case SDLK_TAB:
+        return 9;
+    case SDLK_RETURN:
+        return 13;
+    case SDLK_KP_ENTER:
+        return 13;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+        return 16;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+        return 17;
+    case SDLK_LALT:
+    case SDLK_RALT:
+        return 18;
+    case SDLK_PAUSE:
+        return 19;
+    case SDLK_CAPSLOCK:
+        return 20;
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
+    case SDLK_SPACE:
+        return 32;
+    case SDLK_PAGEUP:
+        return 33;
+    case SDLK_PAGEDOWN:
+        return 34;
+    case SDLK_END:
+        return 35;
+    case SDLK_HOME:
+        return 36;
+    case SDLK_LEFT:
+        return VK_LEFT;
+    case SDLK_UP:
+        return VK_UP;
+    case SDLK_RIGHT:
+        return VK_RIGHT;
+    case SDLK_DOWN:
+        return VK_DOWN;
+    case SDLK_PRINTSCREEN:
+        return 44;
+    case SDLK_INSERT:
+        return 45;
+    case SDLK_DELETE:
+        return 46;
+    case SDLK_KP_0:
+        return 0x60;
+    case SDLK_KP_MULTIPLY:
+        return 0x6A;
+    case SDLK_KP_PLUS:
+        return 0x6B;
+    case SDLK_KP_MINUS:
+        return 0x6D;
+    case SDLK_KP_PERIOD:
+        return 0x6E;
+    case SDLK_KP_DIVIDE:
+        return 0x6F;
+    case SDLK_NUMLOCKCLEAR:
+        return 0x90;
+    case SDLK_SCROLLLOCK:
+        return 0x91;
+    case SDLK_SEMICOLON:
+        return 0xBA;
+    case SDLK_EQUALS:
+        return 0xBB;
+    case SDLK_COMMA:
+        return 0xBC;
+    case SDLK_MINUS:
+        return 0xBD;
+    case SDLK_PERIOD:
+        return 0xBE;
+    case SDLK_SLASH:
+        return 0xBF;
+    case SDLK_BACKQUOTE:
+        return 0xC0;
+    case SDLK_LEFTBRACKET:
+        return 0xDB;
+    case SDLK_BACKSLASH:
+        return 0xDC;
+    case SDLK_RIGHTBRACKET:
+        return 0xDD;
+    case SDLK_QUOTE:
+        return 0xDE;
+    default:
+        return -1;
     }
 }
 
@@ -449,12 +509,16 @@ intptr_t platformDispatchMessage(const PlatformMessage& message) {
     return sendMessage(message.window, message.message, message.wParam, message.lParam);
 }
 
-intptr_t platformDefaultProcedure(PlatformWindow*, uint32_t, uintptr_t, intptr_t) { return 0; }
+intptr_t platformDefaultProcedure(PlatformWindow*, uint32_t, uintptr_t, intptr_t) {
+    return 0;
+}
 
 // ---------------------------------------------------------------------------
 // Message boxes
 
-void platformSetMessageBoxesToStderr(bool stderrOnly) { ws.messageBoxesToStderr = stderrOnly; }
+void platformSetMessageBoxesToStderr(bool stderrOnly) {
+    ws.messageBoxesToStderr = stderrOnly;
+}
 
 void platformMessageBox(const char* text, const char* caption) {
     std::fprintf(stderr, "%s: %s\n", caption, text);

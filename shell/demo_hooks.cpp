@@ -27,7 +27,9 @@ void keepDemoConfig(WindowConfig& config, KeyState& keys) {
     hooks.keys = &keys;
 }
 
-WindowConfig* demoConfig() { return hooks.config; }
+WindowConfig* demoConfig() {
+    return hooks.config;
+}
 
 int32_t demoInit(WindowConfig& config, KeyState& keys) {
     keepDemoConfig(config, keys);
@@ -47,4 +49,6 @@ void demoDraw() {
     glFlush();
 }
 
-void demoShutdown() { std::exit(0); }
+void demoShutdown() {
+    std::exit(0);
+}

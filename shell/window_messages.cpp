@@ -66,7 +66,9 @@ intptr_t windowProcedure(PlatformWindow* window, uint32_t message, uintptr_t wPa
     }
 }
 
-void requestQuit(WindowConfig& config) { platformPostMessage(config.window, WM_QUIT, 0, 0); }
+void requestQuit(WindowConfig& config) {
+    platformPostMessage(config.window, WM_QUIT, 0, 0);
+}
 
 // The keyboard controls, in this order; each seek is measured from the
 // previous frame's demoTime, so the last held arrow decides.

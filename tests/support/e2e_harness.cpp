@@ -11,10 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
-std::string binaryDir() { return VANTREL_BINARY_DIR; }
+std::string binaryDir() {
+    return VANTREL_BINARY_DIR;
+}
 
 void sleepSeconds(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
@@ -22,8 +25,8 @@ void sleepSeconds(double seconds) {
 
 static std::string temporaryPath(const char* kind) {
     static int counter = 0;
-    return "/tmp/vantrel-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++counter) +
-           "." + kind;
+    return "/tmp/vantrel-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + "." +
+           kind;
 }
 
 ShowProcess launchProgram(const XServer& server, const std::string& program,
@@ -74,7 +77,8 @@ bool isRunning(ShowProcess& process) {
 }
 
 bool waitForExit(ShowProcess& process, double timeoutSeconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
     while (std::chrono::steady_clock::now() < deadline) {
         if (!isRunning(process))
             return true;
@@ -100,8 +104,12 @@ static std::string readFile(const std::string& path) {
     return text.str();
 }
 
-std::string readStdout(const ShowProcess& process) { return readFile(process.stdoutPath); }
-std::string readStderr(const ShowProcess& process) { return readFile(process.stderrPath); }
+std::string readStdout(const ShowProcess& process) {
+    return readFile(process.stdoutPath);
+}
+std::string readStderr(const ShowProcess& process) {
+    return readFile(process.stderrPath);
+}
 
 std::string runOnDisplay(const std::string& display, const std::string& command) {
     std::string full = "DISPLAY=" + display + " " + command + " 2>/dev/null";
@@ -130,7 +138,8 @@ std::vector<std::string> listWindows(const std::string& display, const std::stri
 
 std::string findWindow(const std::string& display, const std::string& title,
                        double timeoutSeconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
     while (std::chrono::steady_clock::now() < deadline) {
         std::vector<std::string> ids = listWindows(display, title);
         if (!ids.empty())
@@ -174,8 +183,8 @@ void releaseKey(const std::string& display, const std::string& key) {
 }
 
 void clickAt(const std::string& display, int x, int y) {
-    runOnDisplay(display, "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
-                              " click 1");
+    runOnDisplay(display,
+                 "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
 }
 
 bool screenshot(const std::string& display, const std::string& pngPath) {
@@ -249,4 +258,32 @@ std::string startWindowedShow(const XServer& server, ShowProcess& process,
         sleepSeconds(0.1);
     }
     return "";
+}
+
+bool answerMessageBox(const std::string& display, double timeoutSeconds) {
+    std::string box = findWindow(display, "Error", timeoutSeconds);
+    if (box.empty())
+        return false;
+    WindowGeometry g = windowGeometry(display, box);
+    runOnDisplay(display, "xdotool mousemove " + std::to_string(g.x + g.width / 2) + " " +
+                              std::to_string(g.y + g.height / 2));
+    focusWindow(display, box);
+    pressKey(display, "Return");
+    return true;
+}
+
+double cpuSeconds(const ShowProcess& process) {
+    std::ifstream in("/proc/" + std::to_string(process.pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t close = text.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    // After the name: state is field 3; utime and stime are fields 14 and 15.
+    for (int index = 3; index <= 15 && fields >> field; ++index)
+        if (index == 14 || index == 15)
+            ticks += std::atof(field.c_str());
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }

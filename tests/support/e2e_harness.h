@@ -74,5 +74,12 @@ std::string startWindowedShow(const XServer& server, ShowProcess& process,
 // Screenshot of the whole screen as PNG; true when written.
 bool screenshot(const std::string& display, const std::string& pngPath);
 
+// Answers the warning box captioned "Error" with its OK button (Return); false
+// when no such box showed within the timeout.
+bool answerMessageBox(const std::string& display, double timeoutSeconds = 10);
+
+// Processor time the process has used so far, all threads, in seconds.
+double cpuSeconds(const ShowProcess& process);
+
 std::string binaryDir();
 void sleepSeconds(double seconds);

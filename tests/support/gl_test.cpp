@@ -55,7 +55,8 @@ std::vector<uint8_t> GlTest::frame() {
 
 ::testing::AssertionResult near(Rgb actual, Rgb expected, int tolerance) {
     if (std::abs(actual.r - expected.r) <= tolerance &&
-        std::abs(actual.g - expected.g) <= tolerance && std::abs(actual.b - expected.b) <= tolerance)
+        std::abs(actual.g - expected.g) <= tolerance &&
+        std::abs(actual.b - expected.b) <= tolerance)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "got (" << actual.r << ", " << actual.g << ", " << actual.b << "), expected ("

@@ -63,7 +63,9 @@ void stopXServer(XServer& server) {
 
 static XServer ownServer;
 
-static void stopOwnServer() { stopXServer(ownServer); }
+static void stopOwnServer() {
+    stopXServer(ownServer);
+}
 
 bool ensureXDisplay() {
     const char* display = std::getenv("DISPLAY");
