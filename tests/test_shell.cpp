@@ -137,3 +137,80 @@ TEST_F(ShellEndToEnd, NoOpenGLGivesTheBoxAndExitCodeOne) {
 }
 
 } // namespace
+
+namespace {
+
+// Full screen on a display that really changes mode (X.Org's dummy driver).
+struct FullScreenEndToEnd : ::testing::Test {
+    XServer server;
+    ShowProcess show;
+
+    void SetUp() override {
+        server = startModeSwitchingXServer();
+        if (server.display.empty())
+            GTEST_SKIP() << "no X.Org server with the dummy driver can be started here";
+        ASSERT_EQ(screenMode(server.display), "1024x768");
+    }
+    void TearDown() override {
+        killProgram(show);
+        stopXServer(server);
+    }
+
+    bool waitForMode(const std::string& mode, double seconds) {
+        for (double waited = 0; waited < seconds; waited += 0.1) {
+            if (screenMode(server.display) == mode)
+                return true;
+            sleepSeconds(0.1);
+        }
+        return false;
+    }
+};
+
+// Every way out gives the display its mode and the cursor back, with the
+// exit code of that way: 0 for the show's own ways, the signal for a signal.
+TEST_F(FullScreenEndToEnd, SwitchesTheDisplayHidesTheCursorAndEveryWayOutRestoresBoth) {
+    struct Way {
+        const char* name;
+        int exitStatus;
+    };
+    const Way ways[] = {{"Escape", 0},
+                        {"F1", 0},
+                        {"close", 0},
+                        {"SIGTERM", 128 + SIGTERM},
+                        {"SIGINT", 128 + SIGINT},
+                        {"end of the show", 0}};
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        std::string window = startFullScreenShow(server, show);
+        ASSERT_FALSE(window.empty()) << readStderr(show);
+        ASSERT_TRUE(waitForMode("800x600", 10));
+        WindowGeometry g = windowGeometry(server.display, window);
+        EXPECT_EQ(g.x, 0);
+        EXPECT_EQ(g.y, 0);
+        EXPECT_EQ(g.width, 800);
+        EXPECT_EQ(g.height, 600);
+        EXPECT_TRUE(cursorHiddenAt(server.display, 400, 300));
+
+        std::string name = way.name;
+        focusWindow(server.display, window);
+        if (name == "close")
+            requestClose(server.display, window);
+        else if (name == "SIGTERM")
+            kill(show.pid, SIGTERM);
+        else if (name == "SIGINT")
+            kill(show.pid, SIGINT);
+        else if (name == "end of the show")
+            holdKey(server.display, "Up"); // five seconds further in every frame
+        else
+            pressKey(server.display, name);
+        bool ended = waitForExit(show, 60);
+        if (name == "end of the show")
+            releaseKey(server.display, "Up");
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(show.exitStatus, way.exitStatus) << readStderr(show);
+        EXPECT_TRUE(waitForMode("1024x768", 5)) << "display left at " << screenMode(server.display);
+        EXPECT_FALSE(cursorHiddenAt(server.display, 400, 300));
+    }
+}
+
+} // namespace

@@ -1,6 +1,7 @@
 #include "tests/support/e2e_harness.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -243,8 +244,8 @@ bool clickStartupButton(const std::string& display, const std::string& button) {
     return true;
 }
 
-std::string startWindowedShow(const XServer& server, ShowProcess& process,
-                              const std::vector<std::string>& environment) {
+static std::string startShowWith(const XServer& server, ShowProcess& process,
+                                 const std::vector<std::string>& environment, bool fullScreen) {
     process = launchProgram(server, "", "", environment);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < deadline && isRunning(process)) {
@@ -252,6 +253,10 @@ std::string startWindowedShow(const XServer& server, ShowProcess& process,
         if (!shows.empty())
             return shows.front();
         if (!listWindows(server.display, startupDialogTitle).empty()) {
+            if (fullScreen) {
+                clickStartupButton(server.display, "FullScreen");
+                sleepSeconds(0.3);
+            }
             clickStartupButton(server.display, "OK");
             sleepSeconds(0.5);
         }
@@ -286,4 +291,49 @@ double cpuSeconds(const ShowProcess& process) {
         if (index == 14 || index == 15)
             ticks += std::atof(field.c_str());
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+std::string startWindowedShow(const XServer& server, ShowProcess& process,
+                              const std::vector<std::string>& environment) {
+    return startShowWith(server, process, environment, false);
+}
+
+std::string startFullScreenShow(const XServer& server, ShowProcess& process,
+                                const std::vector<std::string>& environment) {
+    return startShowWith(server, process, environment, true);
+}
+
+std::string screenMode(const std::string& display) {
+    std::string output = runOnDisplay(display, "xrandr --current");
+    size_t at = output.find("current ");
+    if (at == std::string::npos)
+        return "";
+    int width = 0;
+    int height = 0;
+    if (std::sscanf(output.c_str() + at, "current %d x %d", &width, &height) != 2)
+        return "";
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+bool cursorHiddenAt(const std::string& display, int x, int y) {
+    runOnDisplay(display, "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y));
+    sleepSeconds(0.3);
+    Display* connection = XOpenDisplay(display.c_str());
+    if (connection == nullptr)
+        return false;
+    bool hidden = false;
+    int eventBase = 0;
+    int errorBase = 0;
+    if (XFixesQueryExtension(connection, &eventBase, &errorBase)) {
+        XFixesCursorImage* image = XFixesGetCursorImage(connection);
+        if (image != nullptr) {
+            hidden = true;
+            for (int i = 0; i < image->width * image->height; ++i)
+                if ((image->pixels[i] >> 24) != 0)
+                    hidden = false;
+            XFree(image);
+        }
+    }
+    XCloseDisplay(connection);
+    return hidden;
 }

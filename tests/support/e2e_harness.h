@@ -74,6 +74,17 @@ std::string startWindowedShow(const XServer& server, ShowProcess& process,
 // Screenshot of the whole screen as PNG; true when written.
 bool screenshot(const std::string& display, const std::string& pngPath);
 
+// Launches build/vantrel and asks for full screen in the dialog ("FullScreen",
+// then "OK"); waits for the show's window.
+std::string startFullScreenShow(const XServer& server, ShowProcess& process,
+                                const std::vector<std::string>& environment = {});
+
+// The screen's current mode as "WIDTHxHEIGHT", from RandR.
+std::string screenMode(const std::string& display);
+
+// True when the cursor the pointer shows at (x, y) has no visible pixel.
+bool cursorHiddenAt(const std::string& display, int x, int y);
+
 // Answers the warning box captioned "Error" with its OK button (Return); false
 // when no such box showed within the timeout.
 bool answerMessageBox(const std::string& display, double timeoutSeconds = 10);

@@ -16,6 +16,11 @@ struct XServer {
 XServer startXServer(int width, int height);
 void stopXServer(XServer& server);
 
+// Starts an X.Org server on its dummy video driver, whose display really
+// changes mode: 1024x768 at start, 800x600 among its modes. Empty display when
+// it cannot start (no Xorg, not permitted).
+XServer startModeSwitchingXServer();
+
 // Sets DISPLAY to a running X server, starting an Xvfb for this process when
 // none is set. False when none can be had.
 bool ensureXDisplay();
