@@ -3,6 +3,8 @@
 // greeting field with its scrolling line.
 #pragma once
 
+#include <cstdint>
+
 #include "media/vec3.h"
 
 constexpr int spriteCount = 200;
@@ -13,3 +15,7 @@ void seedSpriteField();
 void drawBillboard(Vec3 centre, float halfSize);
 void drawOpeningField(float cuePhase);
 void drawGreetingField(float cuePhase);
+
+// Where the greeting line starts in the 640 x 480 text frame at time t:
+// it enters from the right at 100 units per second, jolted by the cue.
+int32_t greetingLineX(float cuePhase, float t);
