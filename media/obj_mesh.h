@@ -9,7 +9,7 @@
 
 struct ObjTriangle {
     int32_t vertexIndices[3];
-    int32_t texCoordIndices[3];
+    int32_t texCoordIndices[3]; // 0 for corners written without texture numbers
 };
 
 struct ObjGroup {
@@ -17,6 +17,7 @@ struct ObjGroup {
     uint32_t triangleCount;
     uint32_t* triangleNumbers;
     ObjGroup* next;
+    uint32_t triangleCapacity; // room in triangleNumbers, as the counting pass found it
 };
 
 struct ObjMesh {
@@ -24,7 +25,7 @@ struct ObjMesh {
     Vec3* positions;
     Vec3* normals;
     uint32_t texCoordCount;
-    float (*texCoords)[2];
+    float (*texCoords)[2]; // entry 0 is (0, 0) whenever the table exists
     uint32_t triangleCount;
     ObjTriangle* triangles;
     uint32_t groupCount;
@@ -34,5 +35,8 @@ struct ObjMesh {
 extern ObjMesh spikeMesh;
 extern ObjMesh spikeMesh2;
 
+// 1 when loaded. 0, with the mesh unchanged, when the file cannot be opened
+// (silently); 0, with the mesh empty and one line on standard error, when the
+// file cannot be read or refers to vertices or texture coordinates it lacks.
 int loadObjMesh(ObjMesh& mesh, const char* path);
 void drawObjMesh(const ObjMesh& mesh);
