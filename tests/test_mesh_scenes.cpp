@@ -83,9 +83,13 @@ float quadTexCoords[2][2] = {{0, 0}, {0, 0}};
 ObjTriangle quadTriangles[2] = {{{1, 2, 3}, {1, 1, 1}}, {{1, 3, 4}, {1, 1, 1}}};
 uint32_t quadNumbers[2] = {0, 1};
 char defaultName[] = "default";
-ObjGroup quadGroup = {defaultName, 2, quadNumbers, nullptr};
+ObjGroup quadGroup;
 
 ObjMesh quadMesh() {
+    quadGroup = ObjGroup{};
+    quadGroup.name = defaultName;
+    quadGroup.triangleCount = 2;
+    quadGroup.triangleNumbers = quadNumbers;
     ObjMesh mesh{};
     mesh.vertexCount = 4;
     mesh.positions = quadPositions;
