@@ -2,13 +2,19 @@
 //
 // libmpg123 reads the image through a memory reader, gapless, so that the
 // encoder's delay and padding are cut and frame 0 is the first sample that was
-// encoded. It widens mono to stereo and brings other sample rates to 44.1 kHz
-// in its own synthesis, which keeps the gapless positions to within a few
-// samples (a resampler after the decoder would shift them by its own delay).
-// Decoding everything at open makes every seek sample-exact and leaves the
-// audio callback nothing to do but copy.
+// encoded; it widens mono to stereo itself. A track at another rate is
+// decoded at its own rate and brought to 44.1 kHz by libswresample, which
+// keeps every sound at its time and the length exact (mpg123's own rate
+// change holds samples and dulls the highs). Decoding everything at open
+// makes every seek sample-exact and leaves the audio callback nothing to do
+// but copy.
 #include <mpg123.h>
 #include <sys/types.h>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+}
 
 #include <cstdio>
 #include <cstring>
@@ -31,6 +37,17 @@ struct DecoderHandle {
         if (decoder != nullptr)
             mpg123_delete(decoder);
     }
+};
+
+struct ResamplerHandle {
+    SwrContext* resampler = nullptr;
+    ~ResamplerHandle() { swr_free(&resampler); }
+};
+
+// The stretch of the stream decoded at one rate, not yet at 44.1 kHz.
+struct Segment {
+    long rate = 0;
+    std::vector<int16_t> samples;
 };
 
 } // namespace
@@ -64,35 +81,87 @@ static bool openDecoder(DecoderHandle& handle, MemoryImage& image) {
     mpg123_handle* decoder = handle.decoder;
     mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_FORCE_STEREO | MPG123_QUIET,
                  0.0);
-    mpg123_param(decoder, MPG123_FORCE_RATE, soundRate, 0.0);
     mpg123_format_none(decoder);
-    if (mpg123_format(decoder, soundRate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK)
-        return false;
+    const long* rates = nullptr;
+    size_t rateCount = 0;
+    mpg123_rates(&rates, &rateCount);
+    for (size_t i = 0; i < rateCount; ++i)
+        mpg123_format(decoder, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
     return mpg123_replace_reader_handle(decoder, readImage, seekImage, nullptr) == MPG123_OK &&
            mpg123_open_handle(decoder, &image) == MPG123_OK;
 }
 
-// Room for the whole track when the stream says how long it is (in output
-// frames), without trusting a header that claims more audio than the bytes
-// could hold.
-static void reserveTrack(mpg123_handle* decoder, size_t imageSize, DecodedTrack& track) {
+// Room for the segment when the stream says how long it is, without trusting
+// a header that claims more audio than the bytes could hold.
+static void reserveSegment(mpg123_handle* decoder, size_t imageSize, Segment& segment) {
     off_t frames = mpg123_length(decoder);
     if (frames <= 0 || static_cast<double>(frames) > static_cast<double>(imageSize) * 64)
         return;
-    track.samples.reserve(static_cast<size_t>(frames) * 2);
+    segment.samples.reserve(static_cast<size_t>(frames) * 2);
+}
+
+static bool resample(const Segment& segment, DecodedTrack& track) {
+    ResamplerHandle handle;
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    if (swr_alloc_set_opts2(&handle.resampler, &stereo, AV_SAMPLE_FMT_S16, soundRate, &stereo,
+                            AV_SAMPLE_FMT_S16, static_cast<int>(segment.rate), 0, nullptr) < 0 ||
+        swr_init(handle.resampler) < 0)
+        return false;
+    int inFrames = static_cast<int>(segment.samples.size() / 2);
+    int room = swr_get_out_samples(handle.resampler, inFrames) + 256;
+    size_t first = track.samples.size();
+    track.samples.resize(first + static_cast<size_t>(room) * 2);
+    const uint8_t* in = reinterpret_cast<const uint8_t*>(segment.samples.data());
+    uint8_t* out = reinterpret_cast<uint8_t*>(track.samples.data() + first);
+    int made = swr_convert(handle.resampler, &out, room, &in, inFrames);
+    if (made < 0)
+        return false;
+    // What the filter still holds comes out with the flush.
+    uint8_t* rest = reinterpret_cast<uint8_t*>(track.samples.data() + first + made * 2);
+    int flushed = swr_convert(handle.resampler, &rest, room - made, nullptr, 0);
+    if (flushed < 0)
+        return false;
+    track.samples.resize(first + static_cast<size_t>(made + flushed) * 2);
+    return true;
+}
+
+static bool finishSegment(Segment& segment, DecodedTrack& track) {
+    bool kept = true;
+    if (segment.rate == soundRate && track.samples.empty())
+        track.samples.swap(segment.samples);
+    else if (segment.rate == soundRate)
+        track.samples.insert(track.samples.end(), segment.samples.begin(), segment.samples.end());
+    else if (!segment.samples.empty())
+        kept = resample(segment, track);
+    segment.samples.clear();
+    return kept;
+}
+
+static bool startSegment(mpg123_handle* decoder, size_t imageSize, Segment& segment) {
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (mpg123_getformat(decoder, &rate, &channels, &encoding) != MPG123_OK || channels != 2 ||
+        encoding != MPG123_ENC_SIGNED_16 || rate <= 0)
+        return false;
+    segment.rate = rate;
+    reserveSegment(decoder, imageSize, segment);
+    return true;
 }
 
 static bool decodeAll(mpg123_handle* decoder, size_t imageSize, DecodedTrack& track) {
     int16_t chunk[16384];
+    Segment segment;
     for (;;) {
         size_t bytes = 0;
         int result = mpg123_read(decoder, chunk, sizeof chunk, &bytes);
-        if (result == MPG123_NEW_FORMAT && track.samples.empty())
-            reserveTrack(decoder, imageSize, track);
-        track.samples.insert(track.samples.end(), chunk, chunk + bytes / 2);
+        if (result == MPG123_NEW_FORMAT &&
+            (!finishSegment(segment, track) || !startSegment(decoder, imageSize, segment)))
+            return false;
+        if (segment.rate > 0)
+            segment.samples.insert(segment.samples.end(), chunk, chunk + bytes / 2);
         // A damaged stretch after good audio ends the track there.
         if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
-            return true;
+            return finishSegment(segment, track);
     }
 }
 
@@ -103,8 +172,10 @@ bool decodeMpegAudio(const unsigned char* data, size_t size, DecodedTrack& track
     MemoryImage image{data, size, 0};
     DecoderHandle handle;
     try {
-        if (!openDecoder(handle, image) || !decodeAll(handle.decoder, size, track))
+        if (!openDecoder(handle, image) || !decodeAll(handle.decoder, size, track)) {
+            track = DecodedTrack{};
             return false;
+        }
     } catch (const std::bad_alloc&) {
         track = DecodedTrack{};
         return false;
