@@ -10,6 +10,7 @@
 #include <cstring>
 #include <regex>
 
+#include "effects/bitmap_text.h"
 #include "effects/sprite_fields.h"
 #include "media/music.h"
 #include "media/texture_set.h"
@@ -354,4 +355,50 @@ TEST(GreetingLine, EntersFromTheRightAndIsTruncatedTowardZero) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(greetingLineX(c.cuePhase, c.t), c.x) << c.cuePhase << ", " << c.t;
+}
+
+TEST_F(SpriteFields, GreetingFieldScrollsItsLineThroughTheBitmapText) {
+    // A font whose blank glyph is clear and every other glyph a solid white
+    // cell: the line shows as lit 40-pixel cells where its letters are.
+    uint8_t cells[16 * 16 * 4];
+    for (int i = 0; i < 16 * 16; ++i) {
+        bool blank = i == 15 * 16; // glyph 0: column 0 of the top row (t near 1)
+        cells[i * 4 + 0] = cells[i * 4 + 1] = cells[i * 4 + 2] = 255;
+        cells[i * 4 + 3] = blank ? 0 : 255;
+    }
+    GLuint font = 0;
+    glGenTextures(1, &font);
+    glBindTexture(GL_TEXTURE_2D, font);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 16, 16, 0, GL_RGBA, GL_UNSIGNED_BYTE, cells);
+    GLuint savedFont = fontTexture;
+    fontTexture = font;
+    buildFont();
+
+    // At 140 s with no jolt the line starts at x = -500 in the 640 x 480 text
+    // frame, 32 units per character, between y = 200 and 232: pixel rows 310
+    // to 350. The sprites, untextured, multiply onto the black frame.
+    demoTime = 140;
+    drawGreetingField(0);
+
+    int lit = 0, checked = 0;
+    for (int k = 0; k < 99; ++k) {
+        double middle = (-500 + 32 * k + 16) * 1.25;
+        if (middle < 10 || middle > 790)
+            continue;
+        ++checked;
+        bool letter = greetingLine[k] != ' ';
+        lit += letter;
+        Rgb seen = pixel(static_cast<int>(middle), 330);
+        EXPECT_TRUE(near(seen, letter ? Rgb{255, 255, 255} : Rgb{0, 0, 0}))
+            << "character " << k << " '" << greetingLine[k] << "'";
+    }
+    EXPECT_EQ(checked, 19); // characters 16 to 34
+    EXPECT_GT(lit, 0);
+    EXPECT_TRUE(near(pixel(400, 305), Rgb{0, 0, 0}));
+    EXPECT_TRUE(near(pixel(400, 355), Rgb{0, 0, 0}));
+
+    fontTexture = savedFont;
+    glDeleteTextures(1, &font);
 }
