@@ -257,6 +257,9 @@ static int64_t deviceFrame(int64_t nowNs) {
         double share = elapsed < slewSeconds ? elapsed / slewSeconds : 1.0;
         smooth = std::fabs(error) > snapFrames ? heard : predicted + error * share;
     }
+    // Never ahead of what the device has been given, should it stall.
+    if (smooth > static_cast<double>(anchor.limitFrame))
+        smooth = static_cast<double>(anchor.limitFrame);
     if (smooth > streamClock.position)
         streamClock.position = smooth;
     streamClock.lastReadNs = nowNs;
