@@ -1,0 +1,6 @@
+// The show's music: composed, synthesised and encoded to MP3 here.
+#pragma once
+
+#include <string>
+
+bool writeMusicTrack(const std::string& path);
