@@ -39,15 +39,10 @@ struct DecoderHandle {
     }
 };
 
-struct ResamplerHandle {
-    SwrContext* resampler = nullptr;
-    ~ResamplerHandle() { swr_free(&resampler); }
-};
-
-// The stretch of the stream decoded at one rate, not yet at 44.1 kHz.
-struct Segment {
-    long rate = 0;
-    std::vector<int16_t> samples;
+// The rate converter of the stretch being decoded; none at 44.1 kHz.
+struct Resampler {
+    SwrContext* context = nullptr;
+    ~Resampler() { swr_free(&context); }
 };
 
 } // namespace
@@ -91,77 +86,80 @@ static bool openDecoder(DecoderHandle& handle, MemoryImage& image) {
            mpg123_open_handle(decoder, &image) == MPG123_OK;
 }
 
-// Room for the segment when the stream says how long it is, without trusting
-// a header that claims more audio than the bytes could hold.
-static void reserveSegment(mpg123_handle* decoder, size_t imageSize, Segment& segment) {
-    off_t frames = mpg123_length(decoder);
-    if (frames <= 0 || static_cast<double>(frames) > static_cast<double>(imageSize) * 64)
+// Room for the whole track when the stream says how long it is, without
+// trusting a header that claims more audio than the bytes could hold.
+static void reserveTrack(mpg123_handle* decoder, long rate, size_t imageSize, DecodedTrack& track) {
+    double frames = static_cast<double>(mpg123_length(decoder)) * soundRate / rate;
+    if (frames <= 0 || frames > static_cast<double>(imageSize) * 64)
         return;
-    segment.samples.reserve(static_cast<size_t>(frames) * 2);
+    // With slack for the last chunk and the converter's flush, so it is never regrown.
+    track.samples.reserve(static_cast<size_t>(frames + 32768) * 2);
 }
 
-static bool resample(const Segment& segment, DecodedTrack& track) {
-    ResamplerHandle handle;
-    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    if (swr_alloc_set_opts2(&handle.resampler, &stereo, AV_SAMPLE_FMT_S16, soundRate, &stereo,
-                            AV_SAMPLE_FMT_S16, static_cast<int>(segment.rate), 0, nullptr) < 0 ||
-        swr_init(handle.resampler) < 0)
-        return false;
-    int inFrames = static_cast<int>(segment.samples.size() / 2);
-    int room = swr_get_out_samples(handle.resampler, inFrames) + 256;
+// Converts in (or, with none, flushes what the filter still holds) onto the track.
+static bool convert(Resampler& resampler, const int16_t* in, int inFrames, DecodedTrack& track) {
+    int room = swr_get_out_samples(resampler.context, inFrames) + 64;
     size_t first = track.samples.size();
     track.samples.resize(first + static_cast<size_t>(room) * 2);
-    const uint8_t* in = reinterpret_cast<const uint8_t*>(segment.samples.data());
     uint8_t* out = reinterpret_cast<uint8_t*>(track.samples.data() + first);
-    int made = swr_convert(handle.resampler, &out, room, &in, inFrames);
-    if (made < 0)
-        return false;
-    // What the filter still holds comes out with the flush.
-    uint8_t* rest = reinterpret_cast<uint8_t*>(track.samples.data() + first + made * 2);
-    int flushed = swr_convert(handle.resampler, &rest, room - made, nullptr, 0);
-    if (flushed < 0)
-        return false;
-    track.samples.resize(first + static_cast<size_t>(made + flushed) * 2);
-    return true;
+    const uint8_t* input = reinterpret_cast<const uint8_t*>(in);
+    int made =
+        swr_convert(resampler.context, &out, room, in != nullptr ? &input : nullptr, inFrames);
+    track.samples.resize(first + static_cast<size_t>(made > 0 ? made : 0) * 2);
+    return made >= 0;
 }
 
-static bool finishSegment(Segment& segment, DecodedTrack& track) {
-    bool kept = true;
-    if (segment.rate == soundRate && track.samples.empty())
-        track.samples.swap(segment.samples);
-    else if (segment.rate == soundRate)
-        track.samples.insert(track.samples.end(), segment.samples.begin(), segment.samples.end());
-    else if (!segment.samples.empty())
-        kept = resample(segment, track);
-    segment.samples.clear();
-    return kept;
+static bool finishStretch(Resampler& resampler, DecodedTrack& track) {
+    if (resampler.context == nullptr)
+        return true;
+    bool flushed = convert(resampler, nullptr, 0, track);
+    swr_free(&resampler.context);
+    return flushed;
 }
 
-static bool startSegment(mpg123_handle* decoder, size_t imageSize, Segment& segment) {
+// A new output format: what came before is finished, and a rate other than
+// 44.1 kHz gets a converter of its own.
+static bool startStretch(mpg123_handle* decoder, size_t imageSize, Resampler& resampler,
+                         DecodedTrack& track) {
+    if (!finishStretch(resampler, track))
+        return false;
     long rate = 0;
     int channels = 0, encoding = 0;
     if (mpg123_getformat(decoder, &rate, &channels, &encoding) != MPG123_OK || channels != 2 ||
         encoding != MPG123_ENC_SIGNED_16 || rate <= 0)
         return false;
-    segment.rate = rate;
-    reserveSegment(decoder, imageSize, segment);
-    return true;
+    if (track.samples.empty())
+        reserveTrack(decoder, rate, imageSize, track);
+    if (rate == soundRate)
+        return true;
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    return swr_alloc_set_opts2(&resampler.context, &stereo, AV_SAMPLE_FMT_S16, soundRate, &stereo,
+                               AV_SAMPLE_FMT_S16, static_cast<int>(rate), 0, nullptr) >= 0 &&
+           swr_init(resampler.context) >= 0;
 }
 
 static bool decodeAll(mpg123_handle* decoder, size_t imageSize, DecodedTrack& track) {
     int16_t chunk[16384];
-    Segment segment;
+    Resampler resampler;
+    bool formatKnown = false;
     for (;;) {
         size_t bytes = 0;
         int result = mpg123_read(decoder, chunk, sizeof chunk, &bytes);
-        if (result == MPG123_NEW_FORMAT &&
-            (!finishSegment(segment, track) || !startSegment(decoder, imageSize, segment)))
-            return false;
-        if (segment.rate > 0)
-            segment.samples.insert(segment.samples.end(), chunk, chunk + bytes / 2);
+        if (result == MPG123_NEW_FORMAT) {
+            if (!startStretch(decoder, imageSize, resampler, track))
+                return false;
+            formatKnown = true;
+        }
+        int frames = static_cast<int>(bytes / 4);
+        if (formatKnown && frames > 0) {
+            if (resampler.context == nullptr)
+                track.samples.insert(track.samples.end(), chunk, chunk + frames * 2);
+            else if (!convert(resampler, chunk, frames, track))
+                return false;
+        }
         // A damaged stretch after good audio ends the track there.
         if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
-            return finishSegment(segment, track);
+            return finishStretch(resampler, track);
     }
 }
 
