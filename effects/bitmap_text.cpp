@@ -43,11 +43,40 @@ void buildFont() {
         compileGlyph(glyph);
 }
 
+// The glyph a byte calls in a set, or -1 when it falls outside the 256
+// lists: in set 0 codes below 32, in set 1 codes above 159.
+static int glyphOf(unsigned char code, int32_t set) {
+    int glyph = static_cast<int>(set) * 128 + code - 32;
+    return glyph >= 0 && glyph < 256 ? glyph : -1;
+}
+
+static bool allInFont(const unsigned char* text, size_t length, int32_t set) {
+    for (size_t i = 0; i < length; ++i) {
+        if (glyphOf(text[i], set) < 0)
+            return false;
+    }
+    return true;
+}
+
+// A byte outside the font draws nothing but keeps the pen moving, so that it
+// can never call some other display list.
+static void callGlyphsOneByOne(const unsigned char* text, size_t length, int32_t set) {
+    for (size_t i = 0; i < length; ++i) {
+        int glyph = glyphOf(text[i], set);
+        if (glyph >= 0)
+            glCallList(fontListBase + static_cast<GLuint>(glyph));
+        else
+            glTranslated(16, 0, 0);
+    }
+}
+
 // Set 0 maps code k to glyph k - 32, set 1 to glyph k + 96. The text adds its
 // colour onto the picture, weighted by texel alpha times colour alpha.
 void printText(int32_t x, int32_t y, const char* text, int32_t set, float scale) {
     if (set > 1)
         set = 1;
+    if (set < 0)
+        set = 0;
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, fontTexture);
     glDisable(GL_DEPTH_TEST);
@@ -62,8 +91,13 @@ void printText(int32_t x, int32_t y, const char* text, int32_t set, float scale)
     glLoadIdentity();
     glTranslated(x, y, 0);
     glScalef(scale, scale, scale);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    size_t length = text != nullptr ? std::strlen(text) : 0;
     glListBase(static_cast<GLuint>(set) * 128 + fontListBase - 32);
-    glCallLists(static_cast<GLsizei>(std::strlen(text)), GL_UNSIGNED_BYTE, text);
+    if (allInFont(bytes, length, set))
+        glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, bytes);
+    else
+        callGlyphsOneByOne(bytes, length, set);
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);

@@ -171,6 +171,38 @@ TEST_F(BitmapText, LeavesBlendingOnDepthTestOnAndTheColourUntouched) {
     EXPECT_TRUE(near(pixel(20, 580), {0, 0, 0}, 0));
 }
 
+// Bytes outside the 256 lists draw nothing and keep the pen moving; they
+// never call another display list, such as this red square.
+TEST_F(BitmapText, BytesOutsideTheFontDrawNothingButAdvance) {
+    fontTexture = grid;
+    GLuint stray = glGenLists(128);
+    for (GLuint i = 0; i < 128; ++i) {
+        glNewList(stray + i, GL_COMPILE);
+        glDisable(GL_TEXTURE_2D);
+        glColor3f(1, 0, 0);
+        glRecti(0, 0, 640, 480);
+        glEndList();
+    }
+    for (int set : {0, 1}) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        glColor4f(1, 1, 1, 1);
+        const char text[] = {'\x01', 'a', '\x1f', static_cast<char>(0xF0), 'a', 0};
+        printText(100, 200, text, set, 1.0f);
+        // Set 0 has no glyphs below code 32 and set 1 none above code 159.
+        int a = set == 0 ? 65 : 193;
+        Rgb first = set == 0 ? Rgb{0, 0, 0} : glyphColour(97);
+        Rgb third = set == 0 ? Rgb{0, 0, 0} : glyphColour(127);
+        Rgb fourth = set == 0 ? glyphColour(208) : Rgb{0, 0, 0};
+        EXPECT_TRUE(near(pixel(glyphCentreX(100, 0, 1), glyphCentreY(200, 1)), first));
+        EXPECT_TRUE(near(pixel(glyphCentreX(100, 1, 1), glyphCentreY(200, 1)), glyphColour(a)));
+        EXPECT_TRUE(near(pixel(glyphCentreX(100, 2, 1), glyphCentreY(200, 1)), third));
+        EXPECT_TRUE(near(pixel(glyphCentreX(100, 3, 1), glyphCentreY(200, 1)), fourth));
+        EXPECT_TRUE(near(pixel(glyphCentreX(100, 4, 1), glyphCentreY(200, 1)), glyphColour(a)));
+        EXPECT_TRUE(near(pixel(50, 50), {0, 0, 0}, 0)) << "set " << set;
+    }
+    glDeleteLists(stray, 128);
+}
+
 TEST_F(BitmapText, FontListsAreTwoHundredFiftySixConsecutiveLists) {
     ASSERT_NE(fontListBase, 0u);
     for (GLuint g : {0u, 1u, 127u, 128u, 255u})
