@@ -11,6 +11,8 @@
 #include "platform/fsound.h"
 
 #include <SDL2/SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -50,26 +52,57 @@ static void useSilentClock(const char* why) {
     clockUseDevice(false, 0);
 }
 
-// True when a device plays; the dummy driver plays nothing, so it counts as none.
-static bool openDevice() {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        useSilentClock(SDL_GetError());
-        return false;
+// libasound reports a missing card on standard error itself, eight lines of
+// it; the library says so in one line of its own instead.
+static int muteStandardError() {
+    std::fflush(stderr);
+    int saved = dup(STDERR_FILENO);
+    int nowhere = open("/dev/null", O_WRONLY);
+    if (nowhere >= 0) {
+        dup2(nowhere, STDERR_FILENO);
+        close(nowhere);
     }
-    sound.audioSubsystem = true;
-    const char* driver = SDL_GetCurrentAudioDriver();
-    if (driver != nullptr && std::strcmp(driver, "dummy") == 0) {
-        useSilentClock("only the dummy audio driver");
-        return false;
-    }
+    return saved;
+}
+
+static void restoreStandardError(int saved) {
+    if (saved < 0)
+        return;
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+}
+
+// The device, or 0; why not in SDL's error.
+static SDL_AudioDeviceID openDefaultDevice(SDL_AudioSpec& obtained) {
     SDL_AudioSpec wanted{};
     wanted.freq = soundRate;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = 2;
     wanted.samples = deviceBufferFrames;
     wanted.callback = feedDevice;
+    return SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+}
+
+// True when a device plays; the dummy driver plays nothing, so it counts as none.
+static bool openDevice() {
+    int savedError = muteStandardError();
+    bool initialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    const char* driver = initialised ? SDL_GetCurrentAudioDriver() : nullptr;
+    bool dummy = driver != nullptr && std::strcmp(driver, "dummy") == 0;
     SDL_AudioSpec obtained{};
-    sound.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (initialised && !dummy)
+        sound.device = openDefaultDevice(obtained);
+    restoreStandardError(savedError);
+    if (!initialised) {
+        useSilentClock(SDL_GetError());
+        return false;
+    }
+    sound.audioSubsystem = true;
+    if (dummy) {
+        useSilentClock("only the dummy audio driver");
+        return false;
+    }
     if (sound.device == 0) {
         useSilentClock(SDL_GetError());
         return false;
