@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr int frameBits = 40; // 2^40 frames is over 290 days
+constexpr int frameBits = 40; // 2^40 frames: about 290 days
 constexpr uint64_t frameMask = (uint64_t{1} << frameBits) - 1;
 constexpr uint64_t pausedBit = uint64_t{1} << frameBits;
 constexpr int generationShift = frameBits + 1;

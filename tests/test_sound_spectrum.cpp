@@ -4,6 +4,7 @@
 // with the analyser off and past the end of the track.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <numeric>

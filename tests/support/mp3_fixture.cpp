@@ -1,8 +1,10 @@
+// Test tracks encoded with LAME from signals built sample by sample.
 #include "tests/support/mp3_fixture.h"
 
 #include <lame/lame.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
