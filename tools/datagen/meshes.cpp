@@ -8,6 +8,7 @@
 #include "meshes.h"
 
 #include <array>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -16,7 +17,8 @@
 namespace {
 
 const double pi = 3.14159265358979323846;
-const int gridSize = 24; // quads along each cube edge
+const int gridSize = 24;      // quads along each cube edge
+const double tipRadius = 7.4; // units, at the end of the longest spike
 
 struct Point {
     double x, y, z;
@@ -168,6 +170,13 @@ Mesh buildMesh(const Body& body) {
                 }
             mesh.sides.push_back(side);
         }
+    // The longest spike reaches the tip radius: at the scenes' scale of 0.2
+    // the body then fills about two thirds of the screen's height.
+    double longest = 0;
+    for (const Point& p : mesh.positions)
+        longest = std::max(longest, std::sqrt(dot(p, p)));
+    for (Point& p : mesh.positions)
+        p = scaled(p, tipRadius / longest);
     // Area-weighted vertex normals, for the vn lines.
     mesh.normals.assign(mesh.positions.size(), Point{0, 0, 0});
     for (const auto& side : mesh.sides)

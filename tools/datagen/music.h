@@ -3,4 +3,8 @@
 
 #include <string>
 
+#include "synth_dsp.h"
+
+// The finished mix, 44.1 kHz stereo, below full scale.
+Stereo renderMusicTrack();
 bool writeMusicTrack(const std::string& path);
