@@ -3,31 +3,16 @@
 # The picture is the one the data set generator makes (target vantrel_data).
 find_program(GLIB_COMPILE_RESOURCES glib-compile-resources REQUIRED)
 
-# A generator that makes the picture names it in VANTREL_STARTUP_PICTURE; a
-# build without one shows the dialog without its picture, unless a picture
-# already lies where the generator puts it.
-set(VANTREL_HAVE_PICTURE TRUE)
+# The data set generator names the picture it makes (an output of vantrel_data).
 if(NOT DEFINED VANTREL_STARTUP_PICTURE)
     set(VANTREL_STARTUP_PICTURE ${CMAKE_BINARY_DIR}/resources/startup_picture.png)
-    if(NOT EXISTS ${VANTREL_STARTUP_PICTURE})
-        set(VANTREL_HAVE_PICTURE FALSE)
-    endif()
 endif()
 
 set(VANTREL_RESOURCE_DIR ${CMAKE_BINARY_DIR}/resources)
 set(VANTREL_RESOURCE_INPUTS
     ${CMAKE_SOURCE_DIR}/resources/startup_dialog.ui
-    ${CMAKE_SOURCE_DIR}/resources/startup_dialog.css)
-
-if(VANTREL_HAVE_PICTURE)
-    set(VANTREL_PICTURE_ENTRY
-        "    <file alias=\"startup_picture.png\">${VANTREL_STARTUP_PICTURE}</file>")
-    list(APPEND VANTREL_RESOURCE_INPUTS ${VANTREL_STARTUP_PICTURE})
-else()
-    message(WARNING "No start-up picture at ${VANTREL_STARTUP_PICTURE}: "
-                    "the dialog shows without it")
-    set(VANTREL_PICTURE_ENTRY "")
-endif()
+    ${CMAKE_SOURCE_DIR}/resources/startup_dialog.css
+    ${VANTREL_STARTUP_PICTURE})
 
 configure_file(${CMAKE_SOURCE_DIR}/resources/startup_dialog.gresource.xml.in
                ${VANTREL_RESOURCE_DIR}/startup_dialog.gresource.xml @ONLY)
