@@ -94,27 +94,6 @@ struct StartupDialogEndToEnd : ::testing::Test {
         EXPECT_EQ(show.exitStatus, 0) << readStderr(show);
     }
 
-    // Answers the warning box (captioned "Error") with Return, its OK key.
-    // xdotool's search does not see the box's UTF-8 name, so it is found in
-    // the window tree.
-    bool answerWarningBox(double timeoutSeconds) {
-        for (double waited = 0; waited < timeoutSeconds; waited += 0.2) {
-            std::istringstream tree(runOnDisplay(server.display, "xwininfo -root -children"));
-            std::string line;
-            while (std::getline(tree, line)) {
-                if (!contains(line, "\"Error\":"))
-                    continue;
-                std::string box;
-                std::istringstream(line) >> box;
-                focusWindow(server.display, box);
-                pressKey(server.display, "Return");
-                return true;
-            }
-            sleepSeconds(0.2);
-        }
-        return false;
-    }
-
     // The window has no frame: SDL's decoration hint (_MOTIF_WM_HINTS, third
     // field) says 0 for the full-screen pop-up and 1 for a window.
     bool frameless(const std::string& window) {
@@ -154,7 +133,7 @@ TEST_F(StartupDialogEndToEnd, OkStartsAnExact800x600WindowUnlessFullScreenIsOn) 
         for (const std::string& button : c.clicks)
             click(button);
         if (c.fullScreenTried) {
-            EXPECT_TRUE(answerWarningBox(20)) << readStderr(show);
+            EXPECT_TRUE(answerMessageBox(server.display, 20)) << readStderr(show);
         }
         std::string window = waitForShow();
         ASSERT_FALSE(window.empty()) << readStderr(show);
@@ -225,7 +204,8 @@ TEST_F(StartupDialogEndToEnd, EscapeCloseReturnAndSpaceLeaveTheDialogAsItWas) {
     pressKey(server.display, "space");
     sleepSeconds(0.3);
     click("OK");
-    EXPECT_TRUE(answerWarningBox(20)) << "FullScreen was not on: " << readStderr(show);
+    EXPECT_TRUE(answerMessageBox(server.display, 20))
+        << "FullScreen was not on: " << readStderr(show);
     std::string window = waitForShow();
     ASSERT_FALSE(window.empty()) << readStderr(show);
     quitShow(window);

@@ -171,8 +171,11 @@ void focusWindow(const std::string& display, const std::string& windowId) {
     runOnDisplay(display, "xdotool windowfocus " + windowId);
 }
 
+// Held long enough for a frame to see it: the show reads its keys once a frame.
 void pressKey(const std::string& display, const std::string& key) {
-    runOnDisplay(display, "xdotool key " + key);
+    holdKey(display, key);
+    sleepSeconds(0.3);
+    releaseKey(display, key);
 }
 
 void holdKey(const std::string& display, const std::string& key) {
@@ -265,16 +268,24 @@ static std::string startShowWith(const XServer& server, ShowProcess& process,
     return "";
 }
 
+// xdotool's search does not see the box's UTF-8 name, so the box is looked
+// for in the window tree.
 bool answerMessageBox(const std::string& display, double timeoutSeconds) {
-    std::string box = findWindow(display, "Error", timeoutSeconds);
-    if (box.empty())
-        return false;
-    WindowGeometry g = windowGeometry(display, box);
-    runOnDisplay(display, "xdotool mousemove " + std::to_string(g.x + g.width / 2) + " " +
-                              std::to_string(g.y + g.height / 2));
-    focusWindow(display, box);
-    pressKey(display, "Return");
-    return true;
+    for (double waited = 0; waited < timeoutSeconds; waited += 0.2) {
+        std::istringstream tree(runOnDisplay(display, "xwininfo -root -children"));
+        std::string line;
+        while (std::getline(tree, line)) {
+            if (line.find("\"Error\":") == std::string::npos)
+                continue;
+            std::string box;
+            std::istringstream(line) >> box;
+            focusWindow(display, box);
+            pressKey(display, "Return");
+            return true;
+        }
+        sleepSeconds(0.2);
+    }
+    return false;
 }
 
 double cpuSeconds(const ShowProcess& process) {

@@ -45,7 +45,8 @@ std::string findWindow(const std::string& display, const std::string& title,
 std::vector<std::string> listWindows(const std::string& display, const std::string& title);
 WindowGeometry windowGeometry(const std::string& display, const std::string& windowId);
 
-// Real input through XTEST. Key names are X keysym names ("Escape", "Left").
+// Real input through XTEST. Key names are X keysym names ("Escape", "Left");
+// a press holds the key down for 0.3 s.
 void focusWindow(const std::string& display, const std::string& windowId);
 void pressKey(const std::string& display, const std::string& key);
 void holdKey(const std::string& display, const std::string& key);
