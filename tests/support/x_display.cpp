@@ -57,9 +57,12 @@ static XServer runXServer(const std::vector<std::string>& arguments) {
     return server;
 }
 
-XServer startXServer(int width, int height) {
+XServer startXServer(int width, int height, const std::vector<std::string>& extraArguments) {
     std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    return runXServer({"Xvfb", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"});
+    std::vector<std::string> arguments = {"Xvfb",      "-screen", "0",       screen,
+                                          "-nolisten", "tcp",     "-noreset"};
+    arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
+    return runXServer(arguments);
 }
 
 static const char dummyDriverConfig[] = R"(Section "Monitor"

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 struct XServer {
     pid_t pid = -1;
@@ -13,7 +14,7 @@ struct XServer {
 };
 
 // Starts Xvfb with one screen of width x height at 24 bits; empty display on failure.
-XServer startXServer(int width, int height);
+XServer startXServer(int width, int height, const std::vector<std::string>& extraArguments = {});
 void stopXServer(XServer& server);
 
 // Starts an X.Org server on its dummy video driver, whose display really
