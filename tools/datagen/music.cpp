@@ -47,13 +47,13 @@ struct BusMix {
 };
 
 const BusMix busMix[busCount] = {
-    {0.95f, 0.10f, 0.0f},  // drums
-    {0.55f, 0.40f, 0.0f},  // stabs
-    {0.80f, 0.00f, 0.55f}, // bass
-    {0.55f, 0.55f, 0.45f}, // pads
-    {0.50f, 0.25f, 0.15f}, // lead
-    {0.45f, 0.40f, 0.25f}, // keys
-    {0.50f, 0.35f, 0.0f},  // effects
+    {0.80f, 0.10f, 0.0f},  // drums
+    {0.80f, 0.40f, 0.0f},  // stabs
+    {0.62f, 0.00f, 0.55f}, // bass
+    {1.00f, 0.55f, 0.45f}, // pads
+    {0.95f, 0.25f, 0.15f}, // lead
+    {0.85f, 0.40f, 0.25f}, // keys
+    {0.55f, 0.35f, 0.0f},  // effects
 };
 
 // 0..1: how much the most recent kick is pressing, a fast dip and a

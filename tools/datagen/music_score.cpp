@@ -124,7 +124,7 @@ void drumBar(Composer& c, Grid g, int bar, const DrumBar& d, float velocity, int
              float kickPitch = 60) {
     drumLine(c, kickVoice, g, bar, d.kick, velocity, kickPitch, 0, untilStep);
     drumLine(c, snareVoice, g, bar, d.snare, velocity * 0.8f, 60, 0.05f, untilStep);
-    drumLine(c, closedHatVoice, g, bar, d.hat, velocity * 0.32f, 60, -0.25f, untilStep);
+    drumLine(c, closedHatVoice, g, bar, d.hat, velocity * 0.24f, 60, -0.25f, untilStep);
 }
 
 // One bar of bass: R root, O octave, F fifth, T third, - hold, . rest.
@@ -514,24 +514,23 @@ void scoreGreeting(Composer& c) {
 void scoreClosing(Composer& c) {
     const Grid g{163.0};
     addChord(c, padVoice, at(g, 0, 0), 2 * barSeconds, Dm9, 0.3f);
-    addChord(c, padVoice, at(g, 2, 0), 2 * barSeconds, Bbmaj7, 0.3f);
-    addChord(c, padVoice, at(g, 4, 0), barSeconds, Gm7, 0.3f);
-    addChord(c, padVoice, at(g, 5, 0), barSeconds, Asus, 0.3f);
-    addChord(c, padVoice, at(g, 6, 0), 4 * barSeconds, Dm9, 0.28f);
+    addChord(c, padVoice, at(g, 2, 0), barSeconds, Bbmaj7, 0.3f);
+    addChord(c, padVoice, at(g, 3, 0), barSeconds / 2, Gm7, 0.3f);
+    addChord(c, padVoice, at(g, 3, 8), barSeconds / 2, A, 0.3f);
+    addChord(c, padVoice, at(g, 4, 0), 5 * barSeconds, Dm9, 0.28f);
     const char* tune =
         "A4 - D5 - F5 - - - E5 - - - D5 - - -   C5 - - - D5 - - - - - - - . . . .   "
-        "Bb4 - D5 - F5 - - - A5 - - - G5 - - -   E5 - - - - - - - C#5 - - - - - - -   "
+        "Bb4 - D5 - F5 - - - A5 - - - G5 - - -   Bb4 - - - - - - - C#5 - - - - - - -   "
         "D5 - - - - - - - - - - - - - - - ";
     melody(c, pianoVoice, g, 0, tune, 0.5f, 0, 0.15f);
     melody(c, pianoVoice, g, 0,
-           "D3 - - - - - - - - - - - - - - -   . . . . . . . . . . . . . . . . "
-           "Bb2 - - - - - - - - - - - - - - -   . . . . . . . . . . . . . . . . "
-           "G2 - - - - - - - - - - - - - - -   A2 - - - - - - - - - - - - - - - "
+           "D3 - - - - - - - - - - - - - - -   A2 - - - - - - - . . . . . . . .   "
+           "Bb2 - - - - - - - - - - - - - - -   G2 - - - - - - - A2 - - - - - - -   "
            "D3 - - - - - - - - - - - - - - - ",
            0.45f, 0, -0.15f);
     for (int bar = 0; bar < 6; bar++)
         for (int beat = 0; beat < 4; beat += 2)
-            add(c, pulseVoice, at(g, bar, beat * 4), 0, 50, 0.35f);
+            add(c, pulseVoice, at(g, bar, beat * 4), 0, 50, 0.3f);
 }
 
 bool percussive(Voice v) {

@@ -20,7 +20,8 @@ Raster makeChromeSphereMap();   // textures/env3.png: sky, horizon, ground, high
 Raster makeFontSheet();
 constexpr int fontCellSize = 32;
 
-// Title cards, 512 x 256, stored mirrored left to right.
+// Title cards, 512 x 256, stored mirrored left to right. Like the font sheet
+// and the logo, a null raster when a font is missing.
 Raster makeTitleCard(const char* word, const char* caption, Colour accent);
 
 // The logo over the spike scene, 512 x 512, stored mirrored left to right:

@@ -119,11 +119,12 @@ static Colour environmentAt(Vec r) {
     Colour c;
     if (r.y >= 0) {
         double elevation = std::asin(std::min(1.0, r.y)) / (pi / 2);
-        c = mixColour(Colour{0.95f, 0.93f, 0.92f, 1}, Colour{0.16f, 0.32f, 0.72f, 1},
-                      (float)std::pow(elevation, 0.55));
+        c = mixColour(Colour{0.72f, 0.72f, 0.76f, 1}, Colour{0.07f, 0.16f, 0.45f, 1},
+                      (float)std::pow(elevation, 0.5));
         double k = 1.0 / (r.y + 0.25);
         double cloud = fractalNoise(r.x * k * 1.8 + 3, r.z * k * 1.8 + 7, 5, 91);
-        c = mixColour(c, Colour{1, 1, 1, 1}, smoothStepRange(0.52f, 0.75f, (float)cloud) * 0.85f);
+        c = mixColour(c, Colour{0.85f, 0.86f, 0.9f, 1},
+                      smoothStepRange(0.55f, 0.78f, (float)cloud) * 0.8f);
         double toSun = dot(r, sun);
         c = addColour(c, Colour{1.0f, 0.95f, 0.80f, 1},
                       (float)(std::pow(std::max(0.0, toSun), 60) * 0.9));
@@ -133,9 +134,9 @@ static Colour environmentAt(Vec r) {
         double k = -1.0 / std::min(-1e-3, r.y);
         double fx = r.x * k * 1.2, fz = r.z * k * 1.2;
         bool dark = ((int)std::floor(fx) + (int)std::floor(fz)) & 1;
-        Colour tile = dark ? Colour{0.16f, 0.13f, 0.12f, 1} : Colour{0.50f, 0.44f, 0.38f, 1};
+        Colour tile = dark ? Colour{0.07f, 0.06f, 0.06f, 1} : Colour{0.34f, 0.29f, 0.25f, 1};
         double haze = std::exp(r.y * 5.0); // 1 at the horizon
-        c = mixColour(tile, Colour{0.62f, 0.58f, 0.56f, 1}, (float)haze);
+        c = mixColour(tile, Colour{0.45f, 0.42f, 0.41f, 1}, (float)haze);
     }
     // A bright band just at the horizon.
     c = addColour(c, Colour{1, 0.96f, 0.9f, 1}, (float)(0.6 * std::exp(-std::fabs(r.y) * 60)));

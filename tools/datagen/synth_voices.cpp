@@ -109,7 +109,7 @@ void renderKick(Writer& w, const NoteEvent& e) {
         double t = (double)i / sampleRate;
         double f = 40 + 120 * std::exp(-t * 38) + 60 * std::exp(-t * 200);
         phase += 2 * pi * f / sampleRate;
-        subPhase += 2 * pi * (29 + 30 * std::exp(-t * 30)) / sampleRate;
+        subPhase += 2 * pi * (25 + 30 * std::exp(-t * 30)) / sampleRate;
         double fade = std::min(1.0, (0.6 - t) * 20);
         double body = std::sin(phase + pi / 2) * std::exp(-t * 5.5) * fade;
         body = std::tanh(body * 1.8) / std::tanh(1.8);
@@ -117,7 +117,7 @@ void renderKick(Writer& w, const NoteEvent& e) {
             std::sin(subPhase) * std::exp(-t * 4.5) * std::min(1.0, t / 0.01) * fade * sub;
         double click = runBiquad(clickFilter, nextNoise(noise)) * std::exp(-t * 700) * 0.9 +
                        std::sin(2 * pi * 3200 * t) * std::exp(-t * 500) * 0.35;
-        put(w, i, (float)((body * 0.95 + tail * 0.8 + click) * e.velocity));
+        put(w, i, (float)((body * 0.95 + tail * 1.1 + click) * e.velocity));
     }
 }
 
@@ -290,7 +290,7 @@ void renderPad(Writer& w, const NoteEvent& e) {
     for (size_t i = 0; i < n; i++) {
         double t = (double)i / sampleRate;
         if (i % 32 == 0) {
-            double cutoff = 700 + 1400 * e.velocity + 500 * std::sin(2 * pi * 0.13 * (e.time + t));
+            double cutoff = 1000 + 2200 * e.velocity + 600 * std::sin(2 * pi * 0.13 * (e.time + t));
             tuneSweepFilter(filterL, cutoff, 0.2);
             tuneSweepFilter(filterR, cutoff * 1.1, 0.2);
         }
@@ -318,7 +318,7 @@ void renderLead(Writer& w, const NoteEvent& e) {
             std::min(1.0, std::max(0.0, t - 0.15) * 4) * 0.16 * std::sin(2 * pi * 5.6 * t);
         double f = noteFrequency(e.pitch + vibrato);
         if (i % 16 == 0)
-            tuneSweepFilter(filter, 900 + 3800 * std::exp(-t * 5) * e.velocity, 0.25);
+            tuneSweepFilter(filter, 1500 + 4200 * std::exp(-t * 5) * e.velocity, 0.25);
         double x = saw(phaseA, f / sampleRate) * 0.5 +
                    pulseWave(phaseB, f * 1.003 / sampleRate, 0.3 + 0.15 * std::sin(t * 3)) * 0.5;
         double env = heldEnvelope(t, e.length, 0.008, 0.1) * (0.8 + 0.2 * std::exp(-t * 3));

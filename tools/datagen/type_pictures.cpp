@@ -46,9 +46,11 @@ static Mask centredText(int width, int height, TextFont* font, const char* text,
 
 Raster makeTitleCard(const char* word, const char* caption, Colour accent) {
     const int width = 512, height = 256;
-    Raster card = makeRaster(width, height, Colour{0.02f, 0.02f, 0.03f, 1});
     TextFont* bold = openTextFont("DejaVuSans-Bold.ttf");
     TextFont* light = openTextFont("DejaVuSans-ExtraLight.ttf");
+    if (!bold || !light)
+        return Raster{0, 0, {}};
+    Raster card = makeRaster(width, height, Colour{0.02f, 0.02f, 0.03f, 1});
     // A faint vignette of the accent colour behind the word.
     for (int y = 0; y < height; y++)
         for (int x = 0; x < width; x++) {
@@ -64,7 +66,7 @@ Raster makeTitleCard(const char* word, const char* caption, Colour accent) {
     maskRectangle(frame, 12, 34, 14, height - 34, 0.5);
     maskRectangle(frame, width - 14, 34, width - 12, height - 34, 0.5);
     fillMask(card, frame, Colour{accent.r, accent.g, accent.b, 0.8f});
-    if (bold) {
+    {
         // As large as fits between the side lines.
         double size = 118;
         while (measureText(bold, word, size).width + 4 * (std::strlen(word) - 1) > 430)
@@ -75,7 +77,7 @@ Raster makeTitleCard(const char* word, const char* caption, Colour accent) {
         fillMask(card, shadow, Colour{accent.r, accent.g, accent.b, 0.9f});
         fillMask(card, letters, Colour{0.97f, 0.96f, 0.93f, 1});
     }
-    if (light) {
+    {
         Mask small = centredText(width, height, light, caption, 22, width / 2.0, 206, 9);
         fillMask(card, small,
                  Colour{accent.r * 0.6f + 0.4f, accent.g * 0.6f + 0.4f, accent.b * 0.6f + 0.4f, 1});
@@ -91,14 +93,17 @@ Raster makeTitleCard(const char* word, const char* caption, Colour accent) {
 // the screen's centre is at (272, 220) here.
 static Mask logoShape() {
     const int size = 512;
-    Mask shape = makeMask(size, size);
     TextFont* bold = openTextFont("DejaVuSans-Bold.ttf");
-    if (bold) {
-        Mask word = centredText(size, size, bold, "VANTREL", 74, 272, 392, 10);
+    TextFont* light = openTextFont("DejaVuSans.ttf");
+    if (!bold || !light)
+        return Mask{0, 0, {}};
+    Mask shape = makeMask(size, size);
+    {
+        Mask word = centredText(size, size, bold, "VANTREL", 74, 272, 366, 10);
         for (size_t i = 0; i < shape.values.size(); i++)
             shape.values[i] = std::max(shape.values[i], word.values[i]);
     }
-    const double cx = 272, cy = 214, radius = 196, pi = 3.14159265358979323846;
+    const double cx = 272, cy = 214, radius = 186, pi = 3.14159265358979323846;
     // Ring arcs, broken where the word crosses the bottom.
     for (int i = 0; i < 720; i++) {
         double a0 = i * pi / 360, a1 = (i + 1) * pi / 360;
@@ -115,19 +120,20 @@ static Mask logoShape() {
                  cx + (radius + 14) * std::cos(a), cy + (radius + 14) * std::sin(a), 2.2);
     }
     // Two short rules beside a caption under the word.
-    TextFont* light = openTextFont("DejaVuSans.ttf");
-    if (light) {
-        Mask caption = centredText(size, size, light, "engine", 20, 272, 448, 8);
+    {
+        Mask caption = centredText(size, size, light, "engine", 20, 272, 418, 8);
         for (size_t i = 0; i < shape.values.size(); i++)
             shape.values[i] = std::max(shape.values[i], caption.values[i]);
     }
-    maskRectangle(shape, 120, 447, 210, 449, 0.5);
-    maskRectangle(shape, 334, 447, 424, 449, 0.5);
+    maskRectangle(shape, 120, 417, 210, 419, 0.5);
+    maskRectangle(shape, 334, 417, 424, 419, 0.5);
     return shape;
 }
 
 Raster makeLogo() {
     Mask shape = logoShape();
+    if (shape.width == 0)
+        return Raster{0, 0, {}};
     Raster logo = makeRaster(shape.width, shape.height, Colour{1, 1, 1, 0});
     for (int y = 0; y < shape.height; y++)
         for (int x = 0; x < shape.width; x++)
@@ -140,6 +146,8 @@ Raster makeLogoMask() {
     // The dark shape is the logo grown by a few pixels and softened, so the
     // red letters added over it stand in a dark outline.
     Mask shape = logoShape();
+    if (shape.width == 0)
+        return Raster{0, 0, {}};
     dilateMask(shape, 3);
     blurMask(shape, 2);
     Raster mask = makeRaster(shape.width, shape.height, Colour{1, 1, 1, 1});
