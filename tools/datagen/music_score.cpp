@@ -373,8 +373,8 @@ void scoreChrome(Composer& c) {
 
 // 57-94 s: the video. Its pictures cut at 69 and 81 s, bars 8 and 16.
 void scoreVideo(Composer& c) {
-    const Grid g{57.0};
-    sectionStart(c, 57.0, 0.8f);
+    const Grid g{videoGrooveStart};
+    sectionStart(c, videoGrooveStart, 0.8f);
     const ChordName cycle[4] = {Dm, Bb, F, C};
     for (int bar = 0; bar < 24; bar++) {
         ChordName chord = cycle[bar % 4];

@@ -20,10 +20,6 @@ double randomUnit(Random& random) {
     return (nextRandom(random) >> 11) * (1.0 / 9007199254740992.0);
 }
 
-double randomRange(Random& random, double low, double high) {
-    return low + (high - low) * randomUnit(random);
-}
-
 double hashUnit(int32_t x, int32_t y, uint32_t seed) {
     uint32_t h = (uint32_t)x * 0x8DA6B343u ^ (uint32_t)y * 0xD8163841u ^ seed * 0xCB1AB31Fu;
     h ^= h >> 16;

@@ -12,8 +12,6 @@ Random seededRandom(uint64_t seed);
 uint64_t nextRandom(Random& random);
 // Uniform in [0, 1).
 double randomUnit(Random& random);
-// Uniform in [low, high).
-double randomRange(Random& random, double low, double high);
 
 // A hash of integer lattice coordinates to [0, 1).
 double hashUnit(int32_t x, int32_t y, uint32_t seed);

@@ -52,13 +52,6 @@ void fillMask(Raster& raster, const Mask& mask, Colour colour, int offsetX, int 
         }
 }
 
-void multiplyPixel(Raster& raster, int x, int y, float r, float g, float b) {
-    float* p = rasterPixel(raster, x, y);
-    p[0] *= r;
-    p[1] *= g;
-    p[2] *= b;
-}
-
 float smoothStepRange(float edge0, float edge1, float x) {
     float t = clampUnit((x - edge0) / (edge1 - edge0));
     return t * t * (3.0f - 2.0f * t);

@@ -36,8 +36,6 @@ float maskSample(const Mask& mask, int x, int y); // 0 outside
 void blendPixel(Raster& raster, int x, int y, Colour colour, float coverage);
 // The colour wherever the mask covers, weighted by the mask.
 void fillMask(Raster& raster, const Mask& mask, Colour colour, int offsetX = 0, int offsetY = 0);
-// Multiplies each pixel's colour by a factor, channel by channel.
-void multiplyPixel(Raster& raster, int x, int y, float r, float g, float b);
 
 // Antialiased shapes into masks: the value is raised to the shape's coverage.
 void maskDisc(Mask& mask, double cx, double cy, double radius, double softness);

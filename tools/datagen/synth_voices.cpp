@@ -408,24 +408,6 @@ void renderImpact(Writer& w, const NoteEvent& e) {
 
 } // namespace
 
-double voiceDuration(const NoteEvent& e) {
-    switch (e.voice) {
-    case bassVoice:
-        return e.length + 0.05;
-    case padVoice:
-        return e.length + 1.2;
-    case leadVoice:
-        return e.length + 0.12;
-    case pianoVoice:
-        return std::max(1.0, e.length) + 1.5;
-    case riserVoice:
-    case swellVoice:
-        return e.length;
-    default:
-        return 3.0;
-    }
-}
-
 void renderVoice(Stereo& out, const NoteEvent& e) {
     Writer w = writerFor(out, e);
     switch (e.voice) {

@@ -6,5 +6,3 @@
 #include "synth_dsp.h"
 
 void renderVoice(Stereo& out, const NoteEvent& event);
-// Seconds after its start that an event still sounds.
-double voiceDuration(const NoteEvent& event);

@@ -15,8 +15,8 @@
 namespace {
 
 const double pi = 3.14159265358979323846;
-const double grooveStart = 57.0; // the video scene's first downbeat
-const int mapSize = 256;         // the hills' height map, tiling
+const double grooveStart = videoGrooveStart;
+const int mapSize = 256; // the hills' height map, tiling
 const int sineSteps = 4096;
 
 struct Rgb {
