@@ -206,6 +206,14 @@ static bool matchChar(ObjReader& reader, char expected) {
     return true;
 }
 
+// Literal characters of a scan format, one at a time, as scanf takes them.
+static bool matchText(ObjReader& reader, const char* text) {
+    for (; *text != '\0'; ++text)
+        if (!matchChar(reader, *text))
+            return false;
+    return true;
+}
+
 // One corner in the given notation; returns how many numbers it converted,
 // as scanf would ("%d", "%d/%d", "%d/%d/%d", "%d//%d").
 static int scanCorner(ObjReader& reader, ObjNotation notation, ObjCorner& corner) {
@@ -217,7 +225,7 @@ static int scanCorner(ObjReader& reader, ObjNotation notation, ObjCorner& corner
     case ObjNotation::vertex:
         return 1;
     case ObjNotation::vertexNormal:
-        if (!matchChar(reader, '/') || !matchChar(reader, '/') || !scanInt(reader, normal))
+        if (!matchText(reader, "//") || !scanInt(reader, normal))
             return 1;
         return 2;
     case ObjNotation::vertexTexture:
@@ -262,13 +270,14 @@ static ObjGroup* addObjGroup(ObjMesh& mesh, const char* name) {
     if (ObjGroup* existing = findObjGroup(mesh, name))
         return existing;
     auto* group = static_cast<ObjGroup*>(std::calloc(1, sizeof(ObjGroup)));
-    char* copy = static_cast<char*>(std::malloc(std::strlen(name) + 1));
+    size_t size = std::strlen(name) + 1;
+    char* copy = static_cast<char*>(std::malloc(size));
     if (group == nullptr || copy == nullptr) {
         std::free(group);
         std::free(copy);
         return nullptr;
     }
-    std::strcpy(copy, name);
+    std::memcpy(copy, name, size);
     group->name = copy;
     group->next = mesh.groups;
     mesh.groups = group;
@@ -284,7 +293,7 @@ static void groupNameOf(const char* lineText, char (&name)[objWordSize]) {
     while (lineText[length] != '\0' && !isObjSpace(static_cast<unsigned char>(lineText[length])))
         ++length;
     if (length == 0) {
-        std::strcpy(name, "default");
+        std::snprintf(name, sizeof name, "default");
         return;
     }
     std::memcpy(name, lineText, length);
@@ -399,7 +408,7 @@ static void readFace() {
     ObjCorner first;
     startWordReader(objScan.wordReader, word);
     if (scanCorner(objScan.wordReader, notation, first) == 0) {
-        std::strcpy(objScan.pendingWord, word);
+        std::memcpy(objScan.pendingWord, word, sizeof word);
         objScan.havePending = true;
         return;
     }
@@ -435,7 +444,7 @@ static void readGroupLine() {
 static bool nextKeyword(char (&word)[objWordSize]) {
     if (objScan.havePending) {
         objScan.havePending = false;
-        std::strcpy(word, objScan.pendingWord);
+        std::memcpy(word, objScan.pendingWord, sizeof word);
         return true;
     }
     return readWord(objScan.reader, word);
