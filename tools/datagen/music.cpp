@@ -112,10 +112,12 @@ Stereo renderMusicTrack() {
     const size_t frames = (size_t)(trackSeconds * sampleRate);
     Score score = composeScore();
     std::vector<float> pressure = kickPressure(score, frames);
-    // One bus at a time, so only three full-length buffers ever exist.
-    Stereo master = makeStereo(frames), send = makeStereo(frames);
+    // One bus at a time in the same buffer, so only three full-length
+    // buffers ever exist.
+    Stereo master = makeStereo(frames), send = makeStereo(frames), bus = makeStereo(frames);
     for (int b = 0; b < busCount; b++) {
-        Stereo bus = makeStereo(frames);
+        std::fill(bus.left.begin(), bus.left.end(), 0.0f);
+        std::fill(bus.right.begin(), bus.right.end(), 0.0f);
         for (const NoteEvent& e : score)
             if (busOf(e.voice) == b)
                 renderVoice(bus, e);

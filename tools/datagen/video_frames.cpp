@@ -41,15 +41,19 @@ double fraction(double x) {
     return x - floorOf(x);
 }
 
-const std::vector<float>* sineTable;
+float sineTable[sineSteps + 1];
+
+void prepareSineTable() {
+    for (int i = 0; i <= sineSteps; i++)
+        sineTable[i] = (float)std::sin(2 * pi * i / sineSteps);
+}
 
 // Sine by table, linear in between: plenty for pictures.
-double fastSin(double x) {
+inline double fastSin(double x) {
     double turns = x * (1.0 / (2 * pi));
     double f = (turns - floorOf(turns)) * sineSteps;
     int i = (int)f;
-    const float* s = sineTable->data();
-    return s[i] + (s[i + 1] - s[i]) * (f - i);
+    return sineTable[i] + (sineTable[i + 1] - sineTable[i]) * (f - i);
 }
 double fastCos(double x) {
     return fastSin(x + pi / 2);
@@ -81,7 +85,6 @@ struct ClipPainter {
     std::vector<Rgb> ground;                                // colour of each map cell, shaded
     std::vector<float> tunnelAngle, tunnelDepth, tunnelFog; // (2 w) x (2 h)
     std::vector<float> kaleidoscopeRadius, kaleidoscopeAngle, vignette; // w x h
-    std::vector<float> sine;       // one period, sineSteps entries and one more
     std::vector<Rgb> sky, sunGlow; // the hills' sky, w x h, and the sun's glow to pulse
 };
 
@@ -108,9 +111,7 @@ double glowFalloff(double x) {
 }
 
 void prepareTables(ClipPainter& painter) {
-    painter.sine.resize(sineSteps + 1);
-    for (int i = 0; i <= sineSteps; i++)
-        painter.sine[i] = (float)std::sin(2 * pi * i / sineSteps);
+    prepareSineTable();
     const int w = 2 * clipWidth, h = 2 * clipHeight;
     painter.tunnelAngle.resize(w * h), painter.tunnelDepth.resize(w * h),
         painter.tunnelFog.resize(w * h);
@@ -166,9 +167,8 @@ double beatPulse(double t) {
     return std::exp(-phase * 9.0);
 }
 
-Rgb tunnelPixel(const ClipPainter& painter, double t, int x, int y, double pulse) {
-    int cx = (int)std::lround(34 * std::sin(t * 0.7)),
-        cy = (int)std::lround(22 * std::cos(t * 0.93));
+// The tunnel's centre wanders: (cx, cy) is its offset from the frame's middle.
+Rgb tunnelPixel(const ClipPainter& painter, double t, int x, int y, int cx, int cy, double pulse) {
     int index = (y - cy + clipHeight / 2) * 2 * clipWidth + (x - cx + clipWidth / 2);
     double depth = painter.tunnelDepth[index];
     double u = painter.tunnelAngle[index] * 1.5 + t * 0.18 + fastSin(depth * 0.3 + t) * 0.1;
@@ -252,7 +252,7 @@ void paintHills(const ClipPainter& painter, double t, double pulse, std::vector<
         double angle = heading + (x / (double)clipWidth - 0.5) * 1.3;
         double dirX = std::sin(angle), dirZ = std::cos(angle);
         int lowest = clipHeight; // rows below this are already drawn
-        for (double z = 3.0; z < 420.0 && lowest > 0; z *= 1.01) {
+        for (double z = 3.0; z < 420.0 && lowest > 0; z *= 1.015) {
             double wx = camX + dirX * z, wz = camZ + dirZ * z;
             double h = heightAt(painter, wx, wz);
             int top = (int)((camHeight - h) / z * 150.0 + horizon);
@@ -286,7 +286,6 @@ ClipPainter* openClipPainter() {
     preparePalette();
     prepareSky(*painter);
     prepareHills(*painter);
-    sineTable = &painter->sine;
     return painter;
 }
 
@@ -302,10 +301,12 @@ void paintClipFrame(ClipPainter* painter, int frame, std::vector<uint8_t>& rgb) 
     if (t >= secondCut) {
         paintHills(*painter, t, pulse, picture);
     } else {
+        int cx = (int)std::lround(34 * std::sin(t * 0.7)),
+            cy = (int)std::lround(22 * std::cos(t * 0.93));
         for (int y = 0; y < clipHeight; y++)
             for (int x = 0; x < clipWidth; x++)
                 picture[y * clipWidth + x] = t < firstCut
-                                                 ? tunnelPixel(*painter, t, x, y, pulse)
+                                                 ? tunnelPixel(*painter, t, x, y, cx, cy, pulse)
                                                  : kaleidoscopePixel(*painter, t, x, y, pulse);
     }
     double sinceCut = t >= secondCut ? t - secondCut : t >= firstCut ? t - firstCut : 99;
