@@ -55,6 +55,10 @@ static SignalHandler sdlSignalHandlers[NSIG];
 
 static void shutdownWindowSystem() {
     if (ws.videoStarted) {
+        // llvmpipe can deadlock joining its threads when the display closes
+        // with drawing still queued; let the drawing finish first.
+        if (SDL_GL_GetCurrentContext() != nullptr)
+            glFinish();
         SDL_ShowCursor(SDL_ENABLE);
         SDL_Quit(); // destroys the window, which gives back the display mode
         ws.videoStarted = false;

@@ -337,11 +337,7 @@ TEST(ObjMeshLocale, NumbersReadTheSameUnderADecimalComma) {
 
 // What drawObjMesh sends, read back through GL's feedback mode: window
 // positions and texture coordinates of every vertex, batch by batch.
-class ObjMeshDrawing : public GlTest {
-  protected:
-    // llvmpipe can deadlock tearing down at exit while drawing is still queued.
-    void TearDown() override { glFinish(); }
-};
+class ObjMeshDrawing : public GlTest {};
 
 struct FedVertex {
     float x, y, s, t;

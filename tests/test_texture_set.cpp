@@ -117,9 +117,6 @@ const std::vector<uint8_t> red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, wh
 
 class TextureSetTest : public GlTest {
   protected:
-    // llvmpipe can deadlock tearing down at exit while drawing is still queued.
-    void TearDown() override { glFinish(); }
-
     // Draws texture over the whole frame in overlay terms (y down): the quad's
     // top edge has t = 0, its left edge s = 0.
     static void drawTextured(GLuint texture) {

@@ -290,9 +290,6 @@ class VideoStreamTest : public GlTest {
         platformSetMessageBoxesToStderr(true);
     }
 
-    // llvmpipe can deadlock tearing down at exit while drawing is still queued.
-    void TearDown() override { glFinish(); }
-
     // initVideo as the show runs it, in a directory holding `clip` (if any)
     // as data/demo1.avi; returns what it printed.
     static std::string initVideoWith(const std::string& clip) {

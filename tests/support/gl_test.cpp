@@ -35,6 +35,12 @@ void GlTest::SetUp() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 }
 
+// Nothing left queued when the process ends: llvmpipe can deadlock at exit
+// joining threads that still have drawing to do.
+void GlTest::TearDown() {
+    glFinish();
+}
+
 Rgb GlTest::pixel(int x, int y) {
     uint8_t rgb[3] = {0, 0, 0};
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

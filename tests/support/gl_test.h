@@ -16,6 +16,7 @@ class GlTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite();
     void SetUp() override;
+    void TearDown() override;
 
   public:
     static constexpr int width = 800;
