@@ -424,7 +424,9 @@ void renderPulse(Writer& w, const NoteEvent& e) {
     size_t n = samplesOf(seconds);
     for (size_t i = 0; i < n; i++) {
         double t = (double)i / sampleRate;
-        double level = std::min(1.0, t / 0.006) * next(env) * tailFade(t, seconds, 20);
+        // A soft knock, not a click: the attack is a raised cosine over 8 ms.
+        double rise = t < 0.008 ? 0.5 - 0.5 * sine(t / 0.016 + 0.25) : 1.0;
+        double level = rise * next(env) * tailFade(t, seconds, 20);
         double x = sine(f * t) + 0.3 * sine(2 * f * t) + 0.1 * sine(3 * f * t);
         put(w, i, (float)(x * level * e.velocity));
     }
