@@ -53,7 +53,7 @@ TEST_F(ShellEndToEnd, EveryWayToQuitEndsWithExitCodeZero) {
             requestClose(server.display, window);
         } else {
             focusWindow(server.display, window);
-            pressKey(server.display, way);
+            holdKeyUntilExit(show, way);
         }
         ASSERT_TRUE(waitForExit(show, 15)) << "still running after " << way;
         EXPECT_EQ(show.exitStatus, 0) << readStderr(show);
@@ -70,7 +70,7 @@ TEST_F(ShellEndToEnd, HeldArrowKeysDoNotDisturbTheLoop) {
         releaseKey(server.display, key);
     }
     EXPECT_TRUE(isRunning(show)) << readStderr(show);
-    pressKey(server.display, "Escape");
+    holdKeyUntilExit(show, "Escape");
     ASSERT_TRUE(waitForExit(show, 15));
     EXPECT_EQ(show.exitStatus, 0);
 }
@@ -205,7 +205,7 @@ TEST_F(FullScreenEndToEnd, SwitchesTheDisplayHidesTheCursorAndEveryWayOutRestore
         else if (name == "end of the show")
             holdKey(server.display, "Up"); // five seconds further in every frame
         else
-            pressKey(server.display, name);
+            holdKeyUntilExit(show, name);
         bool ended = waitForExit(show, 60);
         if (name == "end of the show")
             releaseKey(server.display, "Up");

@@ -84,12 +84,10 @@ struct StartupDialogEndToEnd : ::testing::Test {
 
     std::string waitForShow() { return findWindow(server.display, "Vantrel Engine", 30); }
 
-    // The show reads its keys once a frame, so Escape is held a while.
+    // The show reads its keys once a frame, so Escape is held until it ends.
     void quitShow(const std::string& window) {
         focusWindow(server.display, window);
-        holdKey(server.display, "Escape");
-        sleepSeconds(0.5);
-        releaseKey(server.display, "Escape");
+        holdKeyUntilExit(show, "Escape");
         ASSERT_TRUE(waitForExit(show, 20)) << "the show did not end on Escape";
         EXPECT_EQ(show.exitStatus, 0) << readStderr(show);
     }

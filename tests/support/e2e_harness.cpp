@@ -186,6 +186,16 @@ void releaseKey(const std::string& display, const std::string& key) {
     runOnDisplay(display, "xdotool keyup " + key);
 }
 
+bool holdKeyUntilExit(ShowProcess& process, const std::string& key, double timeoutSeconds) {
+    holdKey(process.display, key);
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    while (isRunning(process) && std::chrono::steady_clock::now() < deadline)
+        sleepSeconds(0.05);
+    releaseKey(process.display, key);
+    return !isRunning(process);
+}
+
 void clickAt(const std::string& display, int x, int y) {
     runOnDisplay(display,
                  "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");

@@ -51,6 +51,9 @@ void focusWindow(const std::string& display, const std::string& windowId);
 void pressKey(const std::string& display, const std::string& key);
 void holdKey(const std::string& display, const std::string& key);
 void releaseKey(const std::string& display, const std::string& key);
+// Holds the key down until the process ends (or the timeout passes), then lets
+// it go: the show sees keys only in frames, and none is drawn while it loads.
+bool holdKeyUntilExit(ShowProcess& process, const std::string& key, double timeoutSeconds = 20);
 void clickAt(const std::string& display, int x, int y);
 
 // What a window manager sends when the user clicks the close box: a
