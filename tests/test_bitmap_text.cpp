@@ -19,18 +19,6 @@ Rgb glyphColour(int glyph) {
     return Rgb{(glyph % 16) * 16 + 8, (15 - glyph / 16) * 16 + 8, 200};
 }
 
-GLuint makeTexture(const std::vector<uint8_t>& rgba, int size) {
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return name;
-}
-
 GLuint gridFont() {
     std::vector<uint8_t> rgba;
     for (int row = 0; row < 16; ++row) {
@@ -40,11 +28,12 @@ GLuint gridFont() {
                                      static_cast<uint8_t>(c.b), 255});
         }
     }
-    return makeTexture(rgba, 16);
+    return makeTestTexture(16, 16, GL_RGBA, rgba.data());
 }
 
 GLuint whiteFont() {
-    return makeTexture(std::vector<uint8_t>(16 * 16 * 4, 255), 16);
+    std::vector<uint8_t> white(16 * 16 * 4, 255);
+    return makeTestTexture(16, 16, GL_RGBA, white.data());
 }
 
 class BitmapText : public GlTest {

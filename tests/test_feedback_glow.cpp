@@ -221,11 +221,8 @@ TEST_F(FeedbackGlow, LeavesTheDocumentedStateBehind) {
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     // The glow sets its own viewport and ignores a 2D texture left enabled.
     glViewport(10, 10, 100, 100);
-    GLuint texture2d = 0;
-    glGenTextures(1, &texture2d);
+    GLuint texture2d = solidTestTexture(0, 0, 0);
     glBindTexture(GL_TEXTURE_2D, texture2d);
-    const uint8_t black[4] = {0, 0, 0, 255};
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, black);
     glEnable(GL_TEXTURE_2D);
     fillScreen(64);
     drawFeedbackGlow(2, 1, 2, 1);

@@ -114,15 +114,7 @@ GLuint borderedTexture() {
             texel[1] = middle ? 255 : 0;
             texel[2] = 0;
         }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 4, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return name;
+    return makeTestTexture(4, 4, GL_RGB, rgb);
 }
 
 class MeshScenes : public GlTest {

@@ -12,36 +12,10 @@
 
 namespace {
 
-GLuint solidTexture(uint8_t r, uint8_t g, uint8_t b) {
-    std::vector<uint8_t> texels(4 * 4 * 4);
-    for (size_t i = 0; i < texels.size(); i += 4) {
-        texels[i] = r;
-        texels[i + 1] = g;
-        texels[i + 2] = b;
-        texels[i + 3] = 255;
-    }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return name;
-}
-
 // A 2 x 2 picture: first stored row red, green; second row blue, white.
 GLuint quadrantTexture() {
     const uint8_t texels[] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return name;
+    return makeTestTexture(2, 2, GL_RGBA, texels);
 }
 
 void fillScreen(float r, float g, float b) {
@@ -249,7 +223,7 @@ TEST_F(Overlays, PicturesShowUprightAndMirrored) {
 
 TEST_F(Overlays, OverlayPictureTakesTheCallersColourAndBlend) {
     GLuint saved = textureSet[24];
-    textureSet[24] = solidTexture(128, 128, 128);
+    textureSet[24] = solidTestTexture(128, 128, 128);
     fillScreen(0.8f, 0.8f, 0.8f);
     glEnable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
@@ -278,7 +252,7 @@ TEST_F(Overlays, AMissingPictureShowsAsAPlainQuadInTheCurrentColour) {
 
 TEST_F(Overlays, FullscreenPictureFollowsTheFourthBandInTheFirstSeconds) {
     GLuint saved = textureSet[2];
-    textureSet[2] = solidTexture(255, 255, 255);
+    textureSet[2] = solidTestTexture(255, 255, 255);
     struct Case {
         float time, band;
         int grey;
@@ -305,9 +279,9 @@ TEST_F(Overlays, FullscreenPictureFollowsTheFourthBandInTheFirstSeconds) {
 
 TEST_F(Overlays, TitleCardsFollowTheirWindows) {
     GLuint saved[3] = {textureSet[20], textureSet[21], textureSet[22]};
-    textureSet[20] = solidTexture(255, 0, 0);
-    textureSet[21] = solidTexture(0, 255, 0);
-    textureSet[22] = solidTexture(0, 0, 255);
+    textureSet[20] = solidTestTexture(255, 0, 0);
+    textureSet[21] = solidTestTexture(0, 255, 0);
+    textureSet[22] = solidTestTexture(0, 0, 255);
     struct Case {
         int ms;
         Rgb card;

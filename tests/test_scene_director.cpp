@@ -28,24 +28,6 @@ namespace {
 WindowConfig config;
 KeyState keys;
 
-GLuint solidTexture(uint8_t r, uint8_t g, uint8_t b) {
-    std::vector<uint8_t> texels(16 * 16 * 4);
-    for (size_t i = 0; i < texels.size(); i += 4) {
-        texels[i] = r;
-        texels[i + 1] = g;
-        texels[i + 2] = b;
-        texels[i + 3] = 255;
-    }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 16, 16, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return name;
-}
-
 void frameAt(int ms) {
     setManualMusicTime(ms);
     demoDraw();
@@ -176,8 +158,8 @@ TEST_F(SceneDirector, TheSpikeSceneRisesOutOfBlack) {
 // drew, and the red logo adds its alpha: the rise times (1 - band 0).
 TEST_F(SceneDirector, TheLogoFadesInOverItsMask) {
     GLuint saved[2] = {textureSet[23], textureSet[24]};
-    textureSet[23] = solidTexture(255, 255, 255);
-    textureSet[24] = solidTexture(0, 0, 0);
+    textureSet[23] = solidTestTexture(255, 255, 255);
+    textureSet[24] = solidTestTexture(0, 0, 0);
     struct Case {
         int ms;
         float band0;
@@ -201,9 +183,9 @@ TEST_F(SceneDirector, TheLogoFadesInOverItsMask) {
 
 TEST_F(SceneDirector, TitleCardsShowByStreamTime) {
     GLuint saved[3] = {textureSet[20], textureSet[21], textureSet[22]};
-    textureSet[20] = solidTexture(255, 0, 0);
-    textureSet[21] = solidTexture(0, 255, 0);
-    textureSet[22] = solidTexture(0, 0, 255);
+    textureSet[20] = solidTestTexture(255, 0, 0);
+    textureSet[21] = solidTestTexture(0, 255, 0);
+    textureSet[22] = solidTestTexture(0, 0, 255);
     struct Case {
         int ms;
         Rgb centre;
@@ -225,7 +207,7 @@ TEST_F(SceneDirector, TitleCardsShowByStreamTime) {
 // 640 x 480 text frame: pixels 400..679 x 385..424 and 400..639 x 435..474.
 TEST_F(SceneDirector, TheCreditsFadeInOneAfterTheOther) {
     GLuint savedFont = fontTexture;
-    fontTexture = solidTexture(255, 255, 255);
+    fontTexture = solidTestTexture(255, 255, 255);
     frameAt(165000);
     frameAt(165000);
     // 1/3 of the first name and none of the second, then glowed.

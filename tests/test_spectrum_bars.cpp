@@ -93,11 +93,8 @@ TEST_F(SpectrumBars, BlendSixTenthsRedOverTheFrameOnce) {
 }
 
 TEST_F(SpectrumBars, DrawUntexturedAndLeaveTheDocumentedState) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
+    GLuint texture = solidTestTexture(0, 0, 255);
     glBindTexture(GL_TEXTURE_2D, texture);
-    const uint8_t blue[4] = {0, 0, 255, 255};
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, blue);
     glEnable(GL_TEXTURE_2D);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

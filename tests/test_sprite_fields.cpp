@@ -45,23 +45,6 @@ int lastPixel(double b) {
     return static_cast<int>(std::floor(b - 0.5));
 }
 
-GLuint makeTexture(int w, int h, const uint8_t* rgb) {
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, w, h, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return name;
-}
-
-GLuint plainTexture(uint8_t r, uint8_t g, uint8_t b) {
-    uint8_t rgb[3] = {r, g, b};
-    return makeTexture(1, 1, rgb);
-}
-
 const Rgb white{255, 255, 255}, black{0, 0, 0}, red{255, 0, 0}, green{0, 255, 0};
 
 // Sprite 0 alone in view at the given field position; the rest far off to the left.
@@ -210,7 +193,7 @@ TEST_F(SpriteFields, BillboardFacesTheViewerUnderATurnedModelView) {
 TEST_F(SpriteFields, BillboardTextureIsUprightAndANegativeSizeTurnsItHalfWay) {
     // Texels by (s, t): (0, 0) red, (1, 0) green, (0, 1) blue, (1, 1) white.
     const uint8_t texels[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
-    GLuint texture = makeTexture(2, 2, texels);
+    GLuint texture = makeTestTexture(2, 2, GL_RGB, texels);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
     const Rgb blue{0, 0, 255};
@@ -237,8 +220,8 @@ TEST_F(SpriteFields, OpeningFieldMultipliesBothPassesOntoTheFrame) {
     // Slot 1 (first pass, half-size sin 0 + 1.16 x 0.5 + 0.42 = 1) red,
     // slot 0 (second pass, half-size 0.2) green, over a white frame: a red
     // square with a black core where both passes darken it.
-    textureSet[1] = plainTexture(255, 0, 0);
-    textureSet[0] = plainTexture(0, 255, 0);
+    textureSet[1] = solidTestTexture(255, 0, 0);
+    textureSet[0] = solidTestTexture(0, 255, 0);
     demoTime = 11; // past the music-driven start of the background
     spectrumBands[5] = 1.16f;
     clearTo(1);
@@ -265,7 +248,7 @@ TEST_F(SpriteFields, GreetingFieldDrawsBothPassesWithSlotFourAndSetsAWhiteClear)
     // Slot 4 mid-grey for both passes (half-sizes sin 0 + 1.2 and 1): the
     // overlap is darkened twice. At 124 s the field sits at x = -8 + 70 and
     // the greeting line is still off the right edge.
-    textureSet[4] = plainTexture(128, 128, 128);
+    textureSet[4] = solidTestTexture(128, 128, 128);
     demoTime = 124;
     clearTo(1);
     isolateFirstSprite(Vec3{-62, 0, 0});
@@ -288,8 +271,8 @@ TEST_F(SpriteFields, GreetingFieldDrawsBothPassesWithSlotFourAndSetsAWhiteClear)
 }
 
 TEST_F(SpriteFields, OpeningFieldLeavesItsStateAndTranslationBehind) {
-    textureSet[0] = plainTexture(255, 255, 255);
-    textureSet[1] = plainTexture(255, 255, 255);
+    textureSet[0] = solidTestTexture(255, 255, 255);
+    textureSet[1] = solidTestTexture(255, 255, 255);
     std::srand(1);
     seedSpriteField();
     demoTime = 20;
@@ -320,7 +303,7 @@ TEST_F(SpriteFields, OpeningFieldLeavesItsStateAndTranslationBehind) {
 }
 
 TEST_F(SpriteFields, GreetingFieldSlidesLeftFromItsStartAndKeepsTheDepthTestOn) {
-    textureSet[4] = plainTexture(255, 255, 255);
+    textureSet[4] = solidTestTexture(255, 255, 255);
     struct Case {
         float t, cuePhase;
         double x;

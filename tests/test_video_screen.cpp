@@ -57,14 +57,7 @@ TEST_F(GlTest, VideoScreenShowsTheTextureUprightOnItsQuad) {
     // Texels by (s, t): (0, 0) red, (1, 0) green, (0, 1) blue, (1, 1) white.
     // The video texture has the picture's bottom at t = 0.
     const uint8_t texels[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    GLuint texture = makeTestTexture(2, 2, GL_RGB, texels);
     GLuint saved = videoTexture;
     videoTexture = texture; // no clip is open: the upload leaves it as it is
 

@@ -59,6 +59,24 @@ std::vector<uint8_t> GlTest::frame() {
     return topDown;
 }
 
+GLuint makeTestTexture(int width, int height, GLenum format, const uint8_t* pixels) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format,
+                 GL_UNSIGNED_BYTE, pixels);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return name;
+}
+
+GLuint solidTestTexture(uint8_t r, uint8_t g, uint8_t b) {
+    const uint8_t rgb[3] = {r, g, b};
+    return makeTestTexture(1, 1, GL_RGB, rgb);
+}
+
 ::testing::AssertionResult near(Rgb actual, Rgb expected, int tolerance) {
     if (std::abs(actual.r - expected.r) <= tolerance &&
         std::abs(actual.g - expected.g) <= tolerance &&

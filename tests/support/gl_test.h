@@ -3,6 +3,7 @@
 // are read in screen terms: x from the left, y from the top.
 #pragma once
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -25,6 +26,12 @@ class GlTest : public ::testing::Test {
     // The whole frame, RGB, top row first.
     static std::vector<uint8_t> frame();
 };
+
+// A nearest-filtered 2D texture (level 0 only) from tightly packed GL_RGB or
+// GL_RGBA pixels, first row at t = 0; left unbound.
+GLuint makeTestTexture(int width, int height, GLenum format, const uint8_t* pixels);
+// A texture of one opaque colour.
+GLuint solidTestTexture(uint8_t r, uint8_t g, uint8_t b);
 
 // True when every colour channel of a is within tolerance of b.
 ::testing::AssertionResult near(Rgb actual, Rgb expected, int tolerance = 1);
