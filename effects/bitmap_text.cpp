@@ -19,8 +19,10 @@ static constexpr float cellSize = 0.0625f;
 
 // Row 0 of the grid is the top row of cells, t from 0.9375 to 1.
 static void compileGlyph(int glyph) {
-    float u = static_cast<float>(glyph % 16) * cellSize;
-    float vTop = 1 - static_cast<float>(glyph / 16) * cellSize;
+    int column = glyph % 16;
+    int row = glyph / 16;
+    float u = static_cast<float>(column) * cellSize;
+    float vTop = 1 - static_cast<float>(row) * cellSize;
     float vBottom = vTop - cellSize;
     glNewList(fontListBase + glyph, GL_COMPILE);
     glBegin(GL_QUADS);

@@ -336,7 +336,6 @@ static int virtualKeyFor(SDL_Keycode key) {
     case SDLK_TAB:
         return 9;
     case SDLK_RETURN:
-        return 13;
     case SDLK_KP_ENTER:
         return 13;
     case SDLK_LSHIFT:
