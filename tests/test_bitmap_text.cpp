@@ -123,9 +123,7 @@ TEST_F(BitmapText, TextAddsItsColourWeightedByAlpha) {
 
 TEST_F(BitmapText, LeavesBlendingOnDepthTestOnAndTheColourUntouched) {
     fontTexture = white;
-    GLfloat projection[16], modelview[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    std::vector<GLfloat> matrices = currentMatrices();
     for (const char* text : {"tamzel", ""}) {
         glDisable(GL_DEPTH_TEST);
         glEnable(GL_TEXTURE_2D);
@@ -147,13 +145,7 @@ TEST_F(BitmapText, LeavesBlendingOnDepthTestOnAndTheColourUntouched) {
         glGetFloatv(GL_CURRENT_COLOR, colour);
         EXPECT_FLOAT_EQ(colour[0], 0.25f);
         EXPECT_FLOAT_EQ(colour[3], 0.5f);
-        GLfloat projectionAfter[16], modelviewAfter[16];
-        glGetFloatv(GL_PROJECTION_MATRIX, projectionAfter);
-        glGetFloatv(GL_MODELVIEW_MATRIX, modelviewAfter);
-        for (int i = 0; i < 16; ++i) {
-            EXPECT_EQ(projection[i], projectionAfter[i]);
-            EXPECT_EQ(modelview[i], modelviewAfter[i]);
-        }
+        EXPECT_EQ(currentMatrices(), matrices);
     }
     // The empty line drew nothing.
     glDisable(GL_BLEND);

@@ -216,9 +216,7 @@ TEST_F(FeedbackGlow, LeavesTheDocumentedStateBehind) {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glRotatef(30, 0, 1, 0);
-    GLfloat projection[16], modelview[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    std::vector<GLfloat> matrices = currentMatrices();
     // The glow sets its own viewport and ignores a 2D texture left enabled.
     glViewport(10, 10, 100, 100);
     GLuint texture2d = solidTestTexture(0, 0, 0);
@@ -252,13 +250,7 @@ TEST_F(FeedbackGlow, LeavesTheDocumentedStateBehind) {
     EXPECT_FLOAT_EQ(colour[1], 1);
     EXPECT_FLOAT_EQ(colour[2], 1);
     EXPECT_FLOAT_EQ(colour[3], 1.0f / 5);
-    GLfloat projectionAfter[16], modelviewAfter[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projectionAfter);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelviewAfter);
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(projection[i], projectionAfter[i]);
-        EXPECT_EQ(modelview[i], modelviewAfter[i]);
-    }
+    EXPECT_EQ(currentMatrices(), matrices);
     glDeleteTextures(1, &texture2d);
 }
 

@@ -16,18 +16,6 @@
 
 namespace {
 
-const double focal = 1 / std::tan(22.5 * M_PI / 180);
-
-double screenX(double x, double z) {
-    return 400 + 400 * (focal * 0.75) * x / -z;
-}
-int firstPixel(double a) {
-    return static_cast<int>(std::ceil(a - 0.5));
-}
-int lastPixel(double b) {
-    return static_cast<int>(std::floor(b - 0.5));
-}
-
 struct Matrix {
     double m[16]; // column-major, as OpenGL keeps it
     double at(int row, int column) const { return m[column * 4 + row]; }

@@ -107,17 +107,9 @@ TEST_F(Overlays, LetterboxKeepsTheMatricesOfItsCaller) {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glTranslatef(1, 2, 3);
-    GLfloat projection[16], modelview[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    std::vector<GLfloat> matrices = currentMatrices();
     drawLetterbox();
-    GLfloat projectionAfter[16], modelviewAfter[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projectionAfter);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelviewAfter);
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(projection[i], projectionAfter[i]);
-        EXPECT_EQ(modelview[i], modelviewAfter[i]);
-    }
+    EXPECT_EQ(currentMatrices(), matrices);
 }
 
 TEST_F(Overlays, FadeFromBlackCoversWithOneMinusItsAmount) {

@@ -18,31 +18,12 @@
 
 namespace {
 
-// The window's projection: 45 degrees vertically, 4:3, near 1, far 100.
-const double focal = 1 / std::tan(22.5 * M_PI / 180); // 2.41421
-
 void useWindowProjection() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(45, 800.0 / 600.0, 1, 100);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-}
-
-// Window position of an eye-space point, in pixels: x from the left, y from the top.
-double screenX(double x, double z) {
-    return 400 + 400 * (focal * 0.75) * x / -z;
-}
-double screenY(double y, double z) {
-    return 300 - 300 * focal * y / -z;
-}
-
-// First and last pixel whose centre lies inside the span [a, b].
-int firstPixel(double a) {
-    return static_cast<int>(std::ceil(a - 0.5));
-}
-int lastPixel(double b) {
-    return static_cast<int>(std::floor(b - 0.5));
 }
 
 const Rgb white{255, 255, 255}, black{0, 0, 0}, red{255, 0, 0}, green{0, 255, 0};

@@ -10,24 +10,7 @@
 #include "media/video_stream.h"
 #include "tests/support/gl_test.h"
 
-namespace {
-
-const double focal = 1 / std::tan(22.5 * M_PI / 180);
-
-double screenX(double x, double z) {
-    return 400 + 400 * (focal * 0.75) * x / -z;
-}
-double screenY(double y, double z) {
-    return 300 - 300 * focal * y / -z;
-}
-int firstPixel(double a) {
-    return static_cast<int>(std::ceil(a - 0.5));
-}
-int lastPixel(double b) {
-    return static_cast<int>(std::floor(b - 0.5));
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(VideoFrames, OneFramePerSixtyMillisecondsFromTheStart) {
     const float fromMusic57 = 57000 * 0.001f; // the clock's reading at 57 000 ms

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/window_system.h"
@@ -75,6 +76,28 @@ GLuint makeTestTexture(int width, int height, GLenum format, const uint8_t* pixe
 GLuint solidTestTexture(uint8_t r, uint8_t g, uint8_t b) {
     const uint8_t rgb[3] = {r, g, b};
     return makeTestTexture(1, 1, GL_RGB, rgb);
+}
+
+static const double focal = 1 / std::tan(22.5 * M_PI / 180);
+
+double screenX(double x, double z) {
+    return 400 + 400 * (focal * 0.75) * x / -z;
+}
+double screenY(double y, double z) {
+    return 300 - 300 * focal * y / -z;
+}
+int firstPixel(double a) {
+    return static_cast<int>(std::ceil(a - 0.5));
+}
+int lastPixel(double b) {
+    return static_cast<int>(std::floor(b - 0.5));
+}
+
+std::vector<GLfloat> currentMatrices() {
+    std::vector<GLfloat> matrices(32);
+    glGetFloatv(GL_PROJECTION_MATRIX, matrices.data());
+    glGetFloatv(GL_MODELVIEW_MATRIX, matrices.data() + 16);
+    return matrices;
 }
 
 ::testing::AssertionResult near(Rgb actual, Rgb expected, int tolerance) {

@@ -33,5 +33,16 @@ GLuint makeTestTexture(int width, int height, GLenum format, const uint8_t* pixe
 // A texture of one opaque colour.
 GLuint solidTestTexture(uint8_t r, uint8_t g, uint8_t b);
 
+// Where the window's projection (45 degrees vertically, 4:3, near 1) puts an
+// eye-space point, in pixels: x from the left, y from the top.
+double screenX(double x, double z);
+double screenY(double y, double z);
+// First and last pixel whose centre lies inside the span [a, b].
+int firstPixel(double a);
+int lastPixel(double b);
+
+// The projection and model-view matrices, for checking that drawing left them as they were.
+std::vector<GLfloat> currentMatrices();
+
 // True when every colour channel of a is within tolerance of b.
 ::testing::AssertionResult near(Rgb actual, Rgb expected, int tolerance = 1);
